@@ -1,0 +1,83 @@
+#pragma once
+// Runs keyloupe-jet in-process on a private temporary directory.
+#include "JetTool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace jettool::testing {
+
+struct ToolResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline ToolResult runTool(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    ToolResult result;
+    result.status = run(args, out, err);
+    result.out = out.str();
+    result.err = err.str();
+    return result;
+}
+
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+inline std::vector<std::string> splitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+// The dump lines of one object, in output order.
+inline std::vector<std::string> objectLines(const std::string& dump, const std::string& container,
+                                            const std::string& object) {
+    std::vector<std::string> lines;
+    const std::string head = container + "\t" + object + "\t";
+    for (const std::string& line : splitLines(dump))
+        if (line.compare(0, head.size(), head) == 0) lines.push_back(line);
+    return lines;
+}
+
+// The dump line of one (object, account), or "" when there is none.
+inline std::string accountLine(const std::string& dump, const std::string& container,
+                               const std::string& object, const std::string& account) {
+    for (const std::string& line : objectLines(dump, container, object))
+        if (splitTabs(line).at(3) == account) return line;
+    return "";
+}
+
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "keyloupe-jet-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    std::filesystem::path dir_;
+};
+
+} // namespace jettool::testing

@@ -1,0 +1,18 @@
+#pragma once
+// keyloupe-jet: the command-line companion of the Jet engine. It creates workgroup files, databases,
+// accounts and demo data, changes permissions, owners and inherit flags, and prints the security
+// catalogue. Every engine call goes through the DAO object model.
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace jettool {
+
+inline constexpr const char* ProgramName = "keyloupe-jet";
+
+// Runs one invocation. args are the command-line arguments without the program name. Normal output goes
+// to out; a failure is written to err as "keyloupe-jet: " followed by its message. Returns the exit
+// status: 0 on success, 1 on any failure.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace jettool

@@ -1,0 +1,58 @@
+#pragma once
+// The engine side of a command: creating the DAO engine, logging in to a workgroup, opening a database,
+// finding containers and documents by name, and the text forms of permission values.
+#include "Options.h"
+
+#include "dao/Dao.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace jettool {
+
+// The object name that stands for a container itself in set-permissions, set-owner and dump.
+inline constexpr const char* ContainerSelf = "<container>";
+
+// Creates the DAO engine of that version ("3.5" or "3.6") through the class registry.
+dao::DBEnginePtr createEngine(const std::string& daoVersion);
+
+// A logged-in workspace on a workgroup file. Holds the engine and workspace for the command's run.
+class Session {
+public:
+    Session(const std::string& daoVersion, const std::string& workgroup, const std::string& user,
+            const std::string& password);
+    // Logs in with the command's login options; --workgroup must be present.
+    explicit Session(const GlobalOptions& options);
+
+    dao::DBEngine& engine() { return *engine_; }
+    dao::Workspace& workspace() { return *workspace_; }
+
+    // Opens a database shared (not exclusive); read-only when asked.
+    dao::DatabasePtr openDatabase(const std::string& path, bool readOnly);
+
+private:
+    dao::DBEnginePtr engine_;
+    dao::WorkspacePtr workspace_;
+};
+
+dao::ContainerPtr findContainer(dao::Database& db, const std::string& container);
+
+// The container itself when object is "<container>", else the document of that name in the container.
+std::shared_ptr<dao::SecuredObject> findObject(dao::Database& db, const std::string& container,
+                                               const std::string& object);
+
+// Upper-case hexadecimal, at least five digits; a negative value as its eight-digit two's complement.
+std::string permHex(std::int32_t value);
+
+// A permission value typed as hexadecimal (optionally prefixed "0x", "&H" or "$"), at most eight digits.
+// Throws UsageError.
+std::int32_t parsePermHex(const std::string& text);
+
+// "true" or "false", in any letter case. Throws UsageError.
+bool parseBool(const std::string& text);
+
+// A whole number 0..maximum given for an option. Throws UsageError.
+int parseCount(const std::string& optionName, const std::string& text, int maximum);
+
+} // namespace jettool
