@@ -1,0 +1,16 @@
+#pragma once
+// Application-wide tooltip timing: the pause before a hint shows, the shorter pause when the pointer
+// moves from one hinted cell to the next, and how long a hint stays up. Widgets that show their own
+// hints read these values.
+namespace ui {
+
+struct HintTiming {
+    int hintPause = 500;       // ms before the first hint shows
+    int hintShortPause = 50;   // ms between hints while one is already up
+    int hintHidePause = 2500;  // ms a hint stays shown
+};
+
+void setHintTiming(const HintTiming& timing);
+const HintTiming& hintTiming();
+
+} // namespace ui
