@@ -1,0 +1,87 @@
+#include "PermsGrid.h"
+
+#include "security/PermissionColumns.h"
+
+#include <QAbstractButton>
+
+TASGHelper_Perm::TASGHelper_Perm(TStringGrid& grid, QAbstractButton& hideSysObj, QAbstractButton& hidePerm0,
+                                 QAbstractButton& sortUserGroup)
+    : TASGHelper(grid), m_hideSysObj(hideSysObj), m_hidePerm0(hidePerm0), m_sortUserGroup(sortUserGroup) {}
+
+std::int32_t TASGHelper_Perm::GetFilterFlags() {
+    return (m_hideSysObj.isChecked() ? PermFilterSysObj : 0) + (m_hidePerm0.isChecked() ? PermFilterZero : 0);
+}
+
+void TASGHelper_Perm::AddFilterConditions(std::int32_t Flags) {
+    TStringGridModel& model = Grid.model();
+    if (Flags & PermFilterSysObj) {
+        model.addFilterCondition(colObjectName, QStringLiteral("!MSys*"));
+        model.addFilterCondition(colUGName, QStringLiteral("!Engine & !Creator"));
+    }
+    if (Flags & PermFilterZero) model.addFilterCondition(colPermExp, QStringLiteral("!00000"));
+}
+
+std::int32_t TASGHelper_Perm::GetSortType() {
+    return m_sortUserGroup.isChecked() ? PermSortUserGroup : PermSortObject;
+}
+
+void TASGHelper_Perm::AddSortColumns(std::int32_t SortType) {
+    TStringGridModel& model = Grid.model();
+    if (SortType == PermSortUserGroup) {
+        for (int col : {colUserGroup, colUGName, colContainer, colObjectName})
+            model.addSortKey(col);
+    } else if (SortType == PermSortObject) {
+        for (int col : {colContainer, colObjectName, colUserGroup, colUGName})
+            model.addSortKey(col);
+    }
+}
+
+bool TASGHelper_Perm::CanResizeColumn(int Col) {
+    return Col >= 0 && Col < SecColCount && SecColInfo[static_cast<std::size_t>(Col)].Resizable;
+}
+
+void TASGHelper_Perm::SetupColumns() {
+    Grid.setColCount(SecColCount);
+    Grid.setFixedColCount(FirstPermColumn);
+    Grid.setRowCount(10);
+    Grid.setFixedRowCount(1);
+    for (int r = 1; r < Grid.rowCount(); ++r)
+        Grid.setCell(colNum, r, QString::number(r));
+    Grid.setFixedRowHeight(90);
+    for (int i = 0; i < SecColCount; ++i) {
+        const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(i)];
+        Grid.setColWidth(i, info.Width);
+        const QString caption = QString::fromLatin1(info.Caption.data(), qsizetype(info.Caption.size()));
+        if (info.RotatedHeader) {
+            Grid.setCell(i, 0, QLatin1Char(' ') + caption);
+            Grid.setCellRotated(i, 0, true);
+        } else {
+            Grid.setCell(i, 0, caption);
+            Grid.setCellRotated(i, 0, false);
+        }
+    }
+}
+
+void PermsCellColor(int row, int col, QColor& color) {
+    if (row < 1 || col < 0 || col >= SecColCount) return;
+    const std::uint32_t bgr = SecColInfo[static_cast<std::size_t>(col)].Color;
+    if (bgr != 0) color = QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+void PermsCellAlignment(int row, int col, Qt::Alignment& alignment) {
+    if (row == 0 && col >= 0 && col < SecColCount && SecColInfo[static_cast<std::size_t>(col)].RotatedHeader)
+        alignment = (alignment & ~Qt::AlignHorizontal_Mask) | Qt::AlignRight;
+}
+
+QString PermsCellHint(const TStringGrid& grid, int displayRow, int displayCol) {
+    if (displayCol < FirstPermColumn || displayCol >= SecColCount) return {};
+    const int r = grid.realRowIndex(displayRow);
+    const int c = grid.realColIndex(displayCol);
+    if (r < 0 || r >= grid.rowCount()) return {};
+    const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(c)];
+    const QString caption = QString::fromLatin1(info.Caption.data(), qsizetype(info.Caption.size()));
+    return grid.cell(colContainer, r) + QStringLiteral(": ") + grid.cell(colObjectName, r) +
+           QStringLiteral("   ") + grid.cell(colUGName, r) + QStringLiteral("   \r\n") + caption +
+           QStringLiteral("  Enbl: ") + QString::fromStdString(PermHex(info.EnableMask)) +
+           QStringLiteral(" Dsbl: ") + QString::fromStdString(PermHex(info.DisableMask));
+}

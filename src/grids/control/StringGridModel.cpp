@@ -1,0 +1,441 @@
+#include "StringGridModel.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <bit>
+#include <stdexcept>
+#include <string>
+
+using Handle = TCellStringTable::Handle;
+
+namespace {
+
+constexpr std::uint32_t None = 0xFFFFFFFFu; // never a valid handle (hex tag with length code 3)
+
+// Open-addressing map from inline handles to a rank; small and allocation-free per lookup.
+class HandleMap {
+public:
+    HandleMap() : m_slots(64, Empty) {}
+    // Adds handle (with no value yet); false when it was already present.
+    bool insert(Handle handle) {
+        if (2 * (m_count + 1) > m_slots.size()) grow();
+        std::uint64_t& s = m_slots[position(handle)];
+        if (s != Empty) return false;
+        s = (std::uint64_t(handle) << 32) | None;
+        ++m_count;
+        return true;
+    }
+    std::uint32_t value(Handle handle) const { return std::uint32_t(m_slots[position(handle)]); }
+    void set(Handle handle, std::uint32_t value) {
+        std::uint64_t& s = m_slots[position(handle)];
+        s = (s & 0xFFFFFFFF00000000ull) | value;
+    }
+
+private:
+    static constexpr std::uint64_t Empty = ~0ull;
+    std::size_t position(Handle handle) const {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t slot = (handle * 2654435761u) & mask;
+        while (m_slots[slot] != Empty && std::uint32_t(m_slots[slot] >> 32) != handle)
+            slot = (slot + 1) & mask;
+        return slot;
+    }
+    void grow() {
+        std::vector<std::uint64_t> old(m_slots.size() * 2, Empty);
+        old.swap(m_slots);
+        for (std::uint64_t s : old)
+            if (s != Empty) m_slots[position(std::uint32_t(s >> 32))] = s;
+    }
+    std::vector<std::uint64_t> m_slots;
+    std::size_t m_count = 0;
+};
+
+// One filter condition prepared for a pass: its verdict is computed once per distinct text.
+class ConditionPass {
+public:
+    ConditionPass(const TFilterCondition& condition, const std::vector<Handle>* cells,
+                  const TCellStringTable& strings)
+        : m_condition(condition), m_cells(cells), m_strings(strings), m_interned(strings.internedCount(), -1),
+          m_cache(4096, None) {}
+
+    bool test(int realRow) {
+        const Handle h = m_cells ? (*m_cells)[realRow] : TCellStringTable::EmptyHandle;
+        if (TCellStringTable::isInterned(h)) {
+            std::int8_t& verdict = m_interned[TCellStringTable::internedIndex(h)];
+            if (verdict < 0) verdict = evaluate(h);
+            return verdict;
+        }
+        const std::size_t slot = (h * 2654435761u) >> 20;
+        if (m_cache[slot] != h) {
+            m_cache[slot] = h;
+            m_cacheVerdict[slot] = evaluate(h);
+        }
+        return m_cacheVerdict[slot];
+    }
+
+private:
+    bool evaluate(Handle h) const {
+        TCellStringTable::InlineBuffer buffer;
+        return m_condition.matches(m_strings.view(h, buffer));
+    }
+
+    const TFilterCondition& m_condition;
+    const std::vector<Handle>* m_cells;
+    const TCellStringTable& m_strings;
+    std::vector<std::int8_t> m_interned;
+    std::vector<std::uint32_t> m_cache;
+    std::uint8_t m_cacheVerdict[4096] = {};
+};
+
+int bitsFor(std::uint32_t distinct) {
+    return distinct <= 1 ? 0 : std::bit_width(distinct - 1);
+}
+
+} // namespace
+
+TStringGridModel::TStringGridModel() : m_locale(QLocale()) {}
+
+void TStringGridModel::notifyLayout() {
+    if (m_layoutChanged) m_layoutChanged();
+}
+
+void TStringGridModel::setColCount(int count) {
+    count = std::max(0, count);
+    m_cells.resize(count, std::vector<Handle>(std::size_t(m_rowCount), TCellStringTable::EmptyHandle));
+    std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key >> 32) >= count; });
+    notifyLayout();
+}
+
+void TStringGridModel::setRowCount(int count) {
+    count = std::max(0, count);
+    const int old = m_rowCount;
+    if (count == old) return;
+    for (auto& column : m_cells) {
+        column.resize(std::size_t(count), TCellStringTable::EmptyHandle);
+        if (std::size_t(count) < column.capacity() / 2) column.shrink_to_fit();
+    }
+    m_rowCount = count;
+    std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key & 0xFFFFFFFFu) >= count; });
+    if (m_filterActive) evaluateFilter(std::min(old, count));
+    notifyLayout();
+}
+
+void TStringGridModel::setFixedColCount(int count) {
+    m_fixedCols = std::max(0, count);
+    notifyLayout();
+}
+
+void TStringGridModel::setFixedRowCount(int count) {
+    m_fixedRows = std::max(0, count);
+    if (m_filterActive) evaluateFilter(0);
+    notifyLayout();
+}
+
+int TStringGridModel::fixedColCount() const {
+    return std::min(m_fixedCols, colCount());
+}
+int TStringGridModel::fixedRowCount() const {
+    return std::min(m_fixedRows, m_rowCount);
+}
+
+void TStringGridModel::checkCell(int col, int realRow) const {
+    if (col < 0 || col >= colCount() || realRow < 0 || realRow >= m_rowCount)
+        throw std::out_of_range("Grid cell (" + std::to_string(col) + ", " + std::to_string(realRow) +
+                                ") is outside the grid");
+}
+
+QString TStringGridModel::cell(int col, int realRow) const {
+    checkCell(col, realRow);
+    return m_strings.text(m_cells[col][realRow]);
+}
+
+QStringView TStringGridModel::cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const {
+    checkCell(col, realRow);
+    return m_strings.view(m_cells[col][realRow], buffer);
+}
+
+void TStringGridModel::setCell(int col, int realRow, QStringView text) {
+    checkCell(col, realRow);
+    m_cells[col][realRow] = m_strings.intern(text);
+}
+
+void TStringGridModel::clearRows(int first, int count) {
+    const int begin = std::clamp(first, 0, m_rowCount);
+    const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);
+    for (auto& column : m_cells)
+        std::fill(column.begin() + begin, column.begin() + end, TCellStringTable::EmptyHandle);
+}
+
+void TStringGridModel::setCellRotated(int col, int realRow, bool rotated) {
+    checkCell(col, realRow);
+    const std::uint64_t key = (std::uint64_t(col) << 32) | std::uint32_t(realRow);
+    const auto it = std::lower_bound(m_rotated.begin(), m_rotated.end(), key);
+    const bool present = it != m_rotated.end() && *it == key;
+    if (rotated && !present) m_rotated.insert(it, key);
+    if (!rotated && present) m_rotated.erase(it);
+}
+
+bool TStringGridModel::cellRotated(int col, int realRow) const {
+    const std::uint64_t key = (std::uint64_t(col) << 32) | std::uint32_t(realRow);
+    return std::binary_search(m_rotated.begin(), m_rotated.end(), key);
+}
+
+// ---- filter ------------------------------------------------------------------------------------
+
+void TStringGridModel::clearFilterConditions() {
+    m_conditions.clear();
+    if (m_filterActive) {
+        evaluateFilter(0);
+        notifyLayout();
+    }
+}
+
+void TStringGridModel::addFilterCondition(int col, const QString& text, bool caseSensitive) {
+    m_conditions.emplace_back(col, text, caseSensitive);
+}
+
+void TStringGridModel::setFilterActive(bool active) {
+    if (!active && !m_filterActive) return;
+    m_filterActive = active;
+    if (active) {
+        evaluateFilter(0);
+    } else {
+        m_shownBody.clear();
+        m_shownBody.shrink_to_fit();
+    }
+    notifyLayout();
+}
+
+void TStringGridModel::evaluateFilter(int fromRealRow) {
+    const int fixedRows = fixedRowCount();
+    const int from = std::max(fromRealRow, fixedRows);
+    m_shownBody.erase(std::lower_bound(m_shownBody.begin(), m_shownBody.end(), std::uint32_t(from)),
+                      m_shownBody.end());
+    std::vector<ConditionPass> passes;
+    passes.reserve(m_conditions.size());
+    for (const TFilterCondition& condition : m_conditions) {
+        const int col = condition.column();
+        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells[col] : nullptr, m_strings);
+    }
+    for (int row = from; row < m_rowCount; ++row) {
+        bool shown = true;
+        for (ConditionPass& pass : passes) {
+            if (!pass.test(row)) {
+                shown = false;
+                break;
+            }
+        }
+        if (shown) m_shownBody.push_back(std::uint32_t(row));
+    }
+}
+
+// ---- real and display rows ---------------------------------------------------------------------
+
+int TStringGridModel::displayRowCount() const {
+    return m_filterActive ? fixedRowCount() + int(m_shownBody.size()) : m_rowCount;
+}
+
+int TStringGridModel::realRowIndex(int displayRow) const {
+    if (displayRow < 0 || displayRow >= displayRowCount())
+        throw std::out_of_range("Display row " + std::to_string(displayRow) + " is outside the grid");
+    const int fixedRows = fixedRowCount();
+    if (!m_filterActive || displayRow < fixedRows) return displayRow;
+    return int(m_shownBody[std::size_t(displayRow - fixedRows)]);
+}
+
+int TStringGridModel::displayRowIndex(int realRow) const {
+    if (realRow < 0 || realRow >= m_rowCount) return -1;
+    const int fixedRows = fixedRowCount();
+    if (!m_filterActive || realRow < fixedRows) return realRow;
+    const auto it = std::lower_bound(m_shownBody.begin(), m_shownBody.end(), std::uint32_t(realRow));
+    if (it == m_shownBody.end() || *it != std::uint32_t(realRow)) return -1;
+    return fixedRows + int(it - m_shownBody.begin());
+}
+
+int TStringGridModel::nearestDisplayRow(int realRow) const {
+    const int shown = displayRowCount();
+    if (shown == 0) return -1;
+    realRow = std::clamp(realRow, 0, m_rowCount - 1);
+    const int fixedRows = fixedRowCount();
+    if (!m_filterActive || realRow < fixedRows) return realRow;
+    const auto it = std::lower_bound(m_shownBody.begin(), m_shownBody.end(), std::uint32_t(realRow));
+    return it == m_shownBody.end() ? shown - 1 : fixedRows + int(it - m_shownBody.begin());
+}
+
+// ---- sort --------------------------------------------------------------------------------------
+
+// Rank of every body row's text in column col (equal texts by the style share a rank).
+std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style,
+                                                         std::uint32_t& rankCount) const {
+    const std::vector<Handle>& cells = m_cells[col];
+    const int first = fixedRowCount();
+    std::vector<std::uint32_t> internedRank(m_strings.internedCount(), None);
+    HandleMap inlineRank;
+    std::vector<Handle> distinct;
+    for (int row = first; row < m_rowCount; ++row) {
+        const Handle h = cells[row];
+        if (TCellStringTable::isInterned(h)) {
+            std::uint32_t& r = internedRank[TCellStringTable::internedIndex(h)];
+            if (r == None) {
+                r = 0;
+                distinct.push_back(h);
+            }
+        } else {
+            if (inlineRank.insert(h)) distinct.push_back(h);
+        }
+    }
+
+    // Order the distinct texts once, by collation keys computed once per text.
+    QCollator collator(m_locale);
+    const bool noCase = style != TSortStyle::Alphabetic;
+    collator.setCaseSensitivity(noCase ? Qt::CaseInsensitive : Qt::CaseSensitive);
+    // The C locale's sort keys ignore the case setting, so fold the text first there.
+    const bool foldFirst = noCase && m_locale.language() == QLocale::C;
+    std::vector<QCollatorSortKey> keys;
+    std::vector<double> numbers;
+    std::vector<std::uint8_t> isNumber;
+    keys.reserve(distinct.size());
+    for (Handle h : distinct) {
+        const QString text = m_strings.text(h);
+        keys.push_back(collator.sortKey(foldFirst ? text.toCaseFolded() : text));
+        if (style == TSortStyle::Numeric) {
+            bool ok = false;
+            numbers.push_back(text.trimmed().toDouble(&ok));
+            isNumber.push_back(ok);
+        }
+    }
+    auto compare = [&](std::size_t a, std::size_t b) -> int {
+        if (style == TSortStyle::Numeric) {
+            if (isNumber[a] != isNumber[b]) return isNumber[a] ? -1 : 1;
+            if (isNumber[a] && numbers[a] != numbers[b]) return numbers[a] < numbers[b] ? -1 : 1;
+        }
+        return keys[a].compare(keys[b]);
+    };
+    std::vector<std::uint32_t> order(distinct.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = std::uint32_t(i);
+    std::sort(order.begin(), order.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
+
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && compare(order[i - 1], order[i]) != 0) ++rank;
+        const Handle h = distinct[order[i]];
+        if (TCellStringTable::isInterned(h))
+            internedRank[TCellStringTable::internedIndex(h)] = rank;
+        else
+            inlineRank.set(h, rank);
+    }
+    rankCount = order.empty() ? 0 : rank + 1;
+
+    std::vector<std::uint32_t> ranks(std::size_t(m_rowCount - first));
+    for (int row = first; row < m_rowCount; ++row) {
+        const Handle h = cells[row];
+        ranks[std::size_t(row - first)] = TCellStringTable::isInterned(h)
+                                              ? internedRank[TCellStringTable::internedIndex(h)]
+                                              : inlineRank.value(h);
+    }
+    return ranks;
+}
+
+void TStringGridModel::sortBody() {
+    if (m_sortKeys.empty()) return;
+    if (m_strings.internedCount() > std::max<std::uint32_t>(65536, 2 * m_internedAtCompaction))
+        compactStrings();
+    const int first = fixedRowCount();
+    const std::size_t n = std::size_t(std::max(0, m_rowCount - first));
+
+    std::vector<std::vector<std::uint32_t>> ranks;
+    std::vector<int> bits;
+    for (int col : m_sortKeys) {
+        if (col < 0 || col >= colCount()) continue; // a key outside the grid orders nothing
+        TSortStyle style = TSortStyle::Alphabetic;
+        if (m_format) m_format(col, style);
+        std::uint32_t distinct = 0;
+        ranks.push_back(columnRanks(col, style, distinct));
+        bits.push_back(bitsFor(distinct));
+        if (!m_multiKey) break;
+    }
+    if (ranks.empty() || n < 2) return;
+
+    // Row order: ties on every key keep the current order, so the sort is stable.
+    std::vector<std::uint32_t> perm(n);
+    int keyBits = 0;
+    for (int b : bits)
+        keyBits += b;
+    const int rowBits = bitsFor(std::uint32_t(n));
+    if (keyBits + rowBits <= 64) {
+        std::vector<std::uint64_t> packed(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint64_t key = 0;
+            for (std::size_t k = 0; k < ranks.size(); ++k)
+                key = (bits[k] ? key << bits[k] : key) | ranks[k][i];
+            packed[i] = (rowBits ? key << rowBits : key) | i;
+        }
+        std::sort(packed.begin(), packed.end());
+        const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
+        for (std::size_t i = 0; i < n; ++i)
+            perm[i] = std::uint32_t(packed[i] & rowMask);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            perm[i] = std::uint32_t(i);
+        std::stable_sort(perm.begin(), perm.end(), [&](std::uint32_t a, std::uint32_t b) {
+            for (const auto& r : ranks)
+                if (r[a] != r[b]) return r[a] < r[b];
+            return false;
+        });
+    }
+    ranks.clear();
+    ranks.shrink_to_fit();
+
+    // Move whole rows: gather every column through the permutation.
+    std::vector<Handle> buffer(static_cast<std::size_t>(m_rowCount));
+    for (auto& column : m_cells) {
+        std::copy(column.begin(), column.begin() + first, buffer.begin());
+        const Handle* body = column.data() + first;
+        Handle* out = buffer.data() + first;
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = body[perm[i]];
+        column.swap(buffer);
+    }
+    if (m_filterActive) evaluateFilter(0);
+    notifyLayout();
+}
+
+// ---- copy and housekeeping -----------------------------------------------------------------------
+
+QString TStringGridModel::copyText() const {
+    QString out;
+    const int rows = displayRowCount();
+    out.reserve(qsizetype(rows) * (colCount() * 4 + 2));
+    TCellStringTable::InlineBuffer buffer;
+    for (int d = 0; d < rows; ++d) {
+        const int row = realRowIndex(d);
+        for (int col = 0; col < colCount(); ++col) {
+            if (col > 0) out.append(u'\t');
+            out.append(m_strings.view(m_cells[col][row], buffer));
+        }
+        out.append(u"\r\n");
+    }
+    return out;
+}
+
+void TStringGridModel::compactStrings() {
+    std::vector<std::uint8_t> used(m_strings.internedCount(), 0);
+    for (const auto& column : m_cells)
+        for (Handle h : column)
+            if (TCellStringTable::isInterned(h)) used[h] = 1;
+    const std::vector<std::uint32_t> map = m_strings.compact(used);
+    for (auto& column : m_cells)
+        for (Handle& h : column)
+            if (TCellStringTable::isInterned(h)) h = map[h];
+    m_internedAtCompaction = m_strings.internedCount();
+}
+
+std::size_t TStringGridModel::memoryUsage() const {
+    std::size_t bytes = m_shownBody.capacity() * 4 + m_rotated.capacity() * 8 + m_strings.memoryUsage();
+    for (const auto& column : m_cells)
+        bytes += column.capacity() * sizeof(Handle);
+    return bytes;
+}
