@@ -56,6 +56,12 @@ enum ErrorNumber : int {
     errInvalidName = 3125,           // not a valid name
     errLastAdmin = 3034,             // cannot remove the last member of Admins
     errBuiltinAccount = 3035,        // built-in account cannot be deleted
+    errUnexpected = 3000,            // unexpected engine failure (the description says what)
+    errObjectExists = 3012,          // an object of that name already exists
+    errNoCurrentRecord = 3021,       // no current record (recordset at EOF)
+    errNotDatabaseFile = 3049,       // not a file of this kind, damaged or truncated
+    errDatabaseExists = 3204,        // file to create already exists
+    errLocked = 3218,                // file busy: another user held a lock for too long
 };
 
 // One exception type for every failing DAO member.

@@ -1,0 +1,32 @@
+#pragma once
+// The two file kinds of the engine. Both are SQLite databases, told apart by PRAGMA application_id and
+// versioned by PRAGMA user_version. A file is checked from its raw header before SQLite is let near it,
+// so a file that is not ours is refused without ever being opened for writing.
+#include <cstdint>
+#include <string>
+
+namespace dao::engine {
+
+enum class FileKind { Workgroup, Database };
+
+inline constexpr std::uint32_t kWorkgroupAppId = 0x4B4C5747; // "KLWG"
+inline constexpr std::uint32_t kDatabaseAppId = 0x4B4C4442;  // "KLDB"
+inline constexpr std::uint32_t kWorkgroupFormat = 1;
+inline constexpr std::uint32_t kDatabaseFormat = 1;
+
+struct FileProblem {
+    enum Code { None, Missing, NotAFile, Foreign, Damaged, Newer } code = None;
+    std::string text; // what is wrong, naming the file
+};
+
+// Checks that path is an existing file of the given kind in a format this engine reads.
+FileProblem checkFile(const std::string& path, FileKind kind);
+
+// Creates path as a new, empty file, failing with errDatabaseExists when anything exists there already.
+void createEmptyFile(const std::string& path);
+
+// Stamps a freshly created (empty) SQLite file with its kind and format. Run inside the creating
+// transaction.
+std::string stampSql(FileKind kind);
+
+} // namespace dao::engine

@@ -1,0 +1,82 @@
+#include "Names.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dao::engine {
+
+std::string foldCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = foldChar(c);
+    return out;
+}
+
+int compareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(foldChar(a[i]));
+        const auto y = static_cast<unsigned char>(foldChar(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    const int raw = a.compare(b);
+    return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (foldChar(a[i]) != foldChar(b[i])) return false;
+    return true;
+}
+
+std::size_t characterCount(std::string_view s) {
+    std::size_t n = 0;
+    for (char c : s)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+namespace {
+
+std::string commonProblem(std::string_view name, std::size_t maxChars, const char* forbidden) {
+    const std::size_t chars = characterCount(name);
+    if (chars == 0) return "the name is empty";
+    if (chars > maxChars) return "the name is longer than " + std::to_string(maxChars) + " characters";
+    if (name.front() == ' ') return "the name begins with a blank";
+    for (char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return "the name contains a control character";
+        if (std::strchr(forbidden, c) != nullptr) return std::string("the name contains '") + c + "'";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string accountNameProblem(std::string_view name) {
+    return commonProblem(name, 20, "\"\\[]:|<>+=;,.?*");
+}
+
+std::string objectNameProblem(std::string_view name) {
+    std::string problem = commonProblem(name, 64, ".!`[]");
+    if (!problem.empty()) return problem;
+    if (equalNoCase(name.substr(0, std::min<std::size_t>(name.size(), 7)), "sqlite_"))
+        return "names beginning with \"sqlite_\" are reserved";
+    if (equalNoCase(name.substr(0, std::min<std::size_t>(name.size(), 4)), "MSys"))
+        return "names beginning with \"MSys\" are reserved for the engine";
+    return {};
+}
+
+std::string quoteIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace dao::engine

@@ -1,0 +1,371 @@
+#include "Workgroup.h"
+
+#include "ErrorLog.h"
+#include "FileFormat.h"
+#include "Password.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dao::engine {
+namespace {
+
+const char* const kWorkgroupSchema = R"sql(
+CREATE TABLE MSysWorkgroup(
+    Name TEXT NOT NULL, Organisation TEXT NOT NULL, WorkgroupId TEXT NOT NULL, AdminsSID BLOB NOT NULL);
+CREATE TABLE MSysAccounts(
+    Name TEXT NOT NULL COLLATE NOCASE UNIQUE,
+    SID BLOB NOT NULL UNIQUE,
+    Password TEXT,
+    FGroup INTEGER NOT NULL CHECK (FGroup IN (0, 1)));
+CREATE TABLE MSysGroups(
+    GroupSID BLOB NOT NULL REFERENCES MSysAccounts(SID) ON DELETE CASCADE,
+    UserSID BLOB NOT NULL REFERENCES MSysAccounts(SID) ON DELETE CASCADE,
+    PRIMARY KEY (GroupSID, UserSID)) WITHOUT ROWID;
+CREATE INDEX MSysGroupsByUser ON MSysGroups(UserSID);
+)sql";
+
+[[noreturn]] void unusable(const std::string& why) {
+    fail(errSystemDbMissing, "Cannot use the workgroup information file: " + why);
+}
+
+std::string openChecked(const std::string& path) {
+    const FileProblem p = checkFile(path, FileKind::Workgroup);
+    if (p.code != FileProblem::None) unusable(p.text);
+    return path;
+}
+
+bool isBuiltin(const Sid& sid, const Sid& admins) {
+    return sid == adminUserSid() || sid == usersGroupSid() || sid == engineUserSid() ||
+           sid == creatorUserSid() || sid == admins;
+}
+
+bool isInternalUser(const Sid& sid) {
+    return sid == engineUserSid() || sid == creatorUserSid();
+}
+
+void validateName(std::string_view name) {
+    const std::string problem = accountNameProblem(name);
+    if (!problem.empty())
+        fail(errNotValidAccount, "'" + std::string(name) + "' is not a valid account name: " + problem + ".");
+}
+
+void validatePid(std::string_view pid) {
+    const std::size_t n = characterCount(pid);
+    if (n < 4 || n > 20) fail(errPidLength, "The personal identifier (PID) must be 4 to 20 characters long.");
+}
+
+void validatePassword(std::string_view password, std::size_t maxPassword) {
+    if (characterCount(password) > maxPassword)
+        fail(errNotValidPassword,
+             "Not a valid password: at most " + std::to_string(maxPassword) + " characters are allowed.");
+}
+
+} // namespace
+
+AccountSnapshot::AccountSnapshot(std::vector<Account> accounts,
+                                 const std::vector<std::pair<Sid, Sid>>& memberships, Sid admins)
+    : accounts_(std::move(accounts)), admins_(admins) {
+    std::sort(accounts_.begin(), accounts_.end(),
+              [](const Account& a, const Account& b) { return compareNoCase(a.name, b.name) < 0; });
+    groupsOf_.resize(accounts_.size());
+    membersOf_.resize(accounts_.size());
+    byName_.reserve(accounts_.size());
+    bySid_.reserve(accounts_.size());
+    for (std::uint32_t i = 0; i < accounts_.size(); ++i) {
+        (accounts_[i].group ? groups_ : users_).push_back(i);
+        byName_.emplace(accounts_[i].name, i);
+        bySid_.emplace(accounts_[i].sid, i);
+    }
+    for (const auto& [group, user] : memberships) {
+        const std::uint32_t g = findSid(group), u = findSid(user);
+        if (g == npos || u == npos || !accounts_[g].group || accounts_[u].group) continue;
+        groupsOf_[u].push_back(g);
+        membersOf_[g].push_back(u);
+    }
+    for (auto& v : groupsOf_)
+        std::sort(v.begin(), v.end());
+    for (auto& v : membersOf_)
+        std::sort(v.begin(), v.end());
+}
+
+std::uint32_t AccountSnapshot::find(std::string_view name) const {
+    const auto it = byName_.find(name);
+    return it == byName_.end() ? npos : it->second;
+}
+
+std::uint32_t AccountSnapshot::findSid(const Sid& sid) const {
+    const auto it = bySid_.find(sid);
+    return it == bySid_.end() ? npos : it->second;
+}
+
+bool AccountSnapshot::isMember(std::uint32_t user, std::uint32_t group) const {
+    const auto& g = groupsOf_[user];
+    return std::binary_search(g.begin(), g.end(), group);
+}
+
+void WorkgroupFile::create(const std::string& path, const std::string& name, const std::string& organisation,
+                           const std::string& workgroupId) {
+    createEmptyFile(path);
+    try {
+        const std::string adminHash = hashPassword("");
+        Connection db(path);
+        {
+            Transaction tx(db, Transaction::Write);
+            db.exec(stampSql(FileKind::Workgroup).c_str());
+            db.exec(kWorkgroupSchema);
+            const Sid admins = adminsSid(name, organisation, workgroupId);
+            Statement id(db, "INSERT INTO MSysWorkgroup(Name, Organisation, WorkgroupId, AdminsSID) "
+                             "VALUES (?1, ?2, ?3, ?4)");
+            id.bind(1, name)
+                .bind(2, organisation)
+                .bind(3, workgroupId)
+                .bindBlob(4, admins.data(), Sid::size());
+            id.run();
+            Statement acc(db,
+                          "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
+            auto add = [&](const char* n, const Sid& sid, const std::string* hash, bool group) {
+                acc.reset();
+                acc.bind(1, std::string_view(n)).bindBlob(2, sid.data(), Sid::size());
+                if (hash)
+                    acc.bind(3, *hash);
+                else
+                    acc.bindNull(3);
+                acc.bind(4, std::int64_t(group ? 1 : 0));
+                acc.run();
+            };
+            add("admin", adminUserSid(), &adminHash, false);
+            add("Engine", engineUserSid(), nullptr, false);
+            add("Creator", creatorUserSid(), nullptr, false);
+            add("Admins", admins, nullptr, true);
+            add("Users", usersGroupSid(), nullptr, true);
+            Statement mem(db, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
+            auto join = [&](const Sid& g, const Sid& u) {
+                mem.reset();
+                mem.bindBlob(1, g.data(), Sid::size()).bindBlob(2, u.data(), Sid::size());
+                mem.run();
+            };
+            join(admins, adminUserSid());
+            join(usersGroupSid(), adminUserSid());
+            join(usersGroupSid(), engineUserSid());
+            join(usersGroupSid(), creatorUserSid());
+            tx.commit();
+        }
+        db.exec("PRAGMA journal_mode=WAL");
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+}
+
+WorkgroupFile::WorkgroupFile(const std::string& path) : db_(openChecked(path)) {
+    try {
+        if (!db_.tableExists("MSysAccounts") || !db_.tableExists("MSysGroups") ||
+            !db_.tableExists("MSysWorkgroup"))
+            unusable("'" + path + "' is damaged (tables are missing).");
+    } catch (const DaoError& e) {
+        if (e.number() == errSystemDbMissing) throw;
+        unusable(e.description());
+    }
+}
+
+SnapshotPtr WorkgroupFile::load() {
+    try {
+        Transaction tx(db_, Transaction::Read);
+        loadedVersion_ = db_.dataVersion();
+        std::vector<Account> accounts;
+        Statement a(db_, "SELECT Name, SID, FGroup FROM MSysAccounts");
+        while (a.step())
+            accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0});
+        std::vector<std::pair<Sid, Sid>> memberships;
+        Statement m(db_, "SELECT GroupSID, UserSID FROM MSysGroups");
+        while (m.step())
+            memberships.emplace_back(Sid::fromBlob(m.blob(0)), Sid::fromBlob(m.blob(1)));
+        const Sid admins = workgroupAdmins();
+        tx.commit();
+        return std::make_shared<const AccountSnapshot>(std::move(accounts), memberships, admins);
+    } catch (const DaoError& e) {
+        if (e.number() == errNotDatabaseFile) unusable(e.description());
+        throw;
+    }
+}
+
+bool WorkgroupFile::changedSinceLoad() {
+    return db_.dataVersion() != loadedVersion_;
+}
+
+std::string WorkgroupFile::login(std::string_view name, std::string_view password) {
+    std::string canonical, hash;
+    bool usable = false;
+    {
+        Transaction tx(db_, Transaction::Read);
+        Statement st(db_, "SELECT Name, Password, FGroup, SID FROM MSysAccounts WHERE Name = ?1");
+        st.bind(1, name);
+        if (st.step() && !st.isNull(1) && st.int32(2) == 0 && !isInternalUser(Sid::fromBlob(st.blob(3)))) {
+            canonical = st.text(0);
+            hash = st.text(1);
+            usable = true;
+        }
+        tx.commit();
+    }
+    const bool ok = usable ? verifyPassword(hash, password) : (verifyAgainstNothing(password), false);
+    if (!ok) fail(errBadLogin, "Not a valid account name or password.");
+    return canonical;
+}
+
+WorkgroupFile::Row WorkgroupFile::lookup(std::string_view name) {
+    Statement st(db_, "SELECT Name, SID, FGroup FROM MSysAccounts WHERE Name = ?1");
+    st.bind(1, name);
+    Row r;
+    if (st.step()) r = {st.text(0), Sid::fromBlob(st.blob(1)), st.int32(2) != 0, true};
+    return r;
+}
+
+bool WorkgroupFile::isMember(const Sid& group, const Sid& user) {
+    Statement st(db_, "SELECT 1 FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
+    st.bindBlob(1, group.data(), Sid::size()).bindBlob(2, user.data(), Sid::size());
+    return st.step();
+}
+
+Sid WorkgroupFile::workgroupAdmins() {
+    Statement st(db_, "SELECT AdminsSID FROM MSysWorkgroup");
+    if (!st.step()) unusable("'" + path() + "' is damaged (no workgroup identity).");
+    return Sid::fromBlob(st.blob(0));
+}
+
+void WorkgroupFile::requireAdmin(const Sid& actor) {
+    if (!isMember(workgroupAdmins(), actor))
+        fail(errNoPermission, "You don't have permission to change accounts; only members of Admins may.");
+}
+
+void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccount>& accounts,
+                                   std::size_t maxPassword) {
+    // Everything that can be checked, and the slow password hashing, happens before the write lock.
+    std::vector<std::string> hashes;
+    hashes.reserve(accounts.size());
+    for (const NewAccount& a : accounts) {
+        validateName(a.name);
+        validatePid(a.pid);
+        if (!a.group) validatePassword(a.password, maxPassword);
+        hashes.push_back(a.group ? std::string() : hashPassword(a.password));
+    }
+    Transaction tx(db_, Transaction::Write);
+    requireAdmin(actor);
+    Statement ins(db_, "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
+    Statement join(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
+    const Sid users = usersGroupSid();
+    for (std::size_t i = 0; i < accounts.size(); ++i) {
+        const NewAccount& a = accounts[i];
+        const Sid sid = accountSid(a.name, a.pid);
+        ins.reset();
+        ins.bind(1, a.name).bindBlob(2, sid.data(), Sid::size());
+        if (a.group)
+            ins.bindNull(3);
+        else
+            ins.bind(3, hashes[i]);
+        ins.bind(4, std::int64_t(a.group ? 1 : 0));
+        if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
+            fail(errNameExists, "The account name '" + a.name + "' already exists.");
+        if (a.group) continue;
+        std::vector<Sid> joins{users};
+        for (const std::string& g : a.memberOf) {
+            const Row row = lookup(g);
+            if (!row.found || !row.group) fail(errItemNotFound, "Group '" + g + "' not found.");
+            if (!(row.sid == users)) joins.push_back(row.sid);
+        }
+        for (const Sid& g : joins) {
+            join.reset();
+            join.bindBlob(1, g.data(), Sid::size()).bindBlob(2, sid.data(), Sid::size());
+            join.stepAllowConstraint();
+        }
+    }
+    tx.commit();
+}
+
+void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool group) {
+    Transaction tx(db_, Transaction::Write);
+    requireAdmin(actor);
+    const Row row = lookup(name);
+    if (!row.found || row.group != group)
+        fail(errItemNotFound, std::string(group ? "Group '" : "User '") + std::string(name) + "' not found.");
+    const Sid admins = workgroupAdmins();
+    if (isBuiltin(row.sid, admins))
+        fail(errBuiltinAccount, "The built-in account '" + row.name + "' cannot be deleted.");
+    if (!group && isMember(admins, row.sid)) {
+        Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
+        count.bindBlob(1, admins.data(), Sid::size());
+        count.step();
+        if (count.int64(0) <= 1)
+            fail(errLastAdmin, "'" + row.name + "' is the last member of Admins and cannot be deleted.");
+    }
+    Statement delMembers(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 OR UserSID = ?1");
+    delMembers.bindBlob(1, row.sid.data(), Sid::size());
+    delMembers.run();
+    Statement del(db_, "DELETE FROM MSysAccounts WHERE SID = ?1");
+    del.bindBlob(1, row.sid.data(), Sid::size());
+    del.run();
+    tx.commit();
+}
+
+void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::string_view group) {
+    Transaction tx(db_, Transaction::Write);
+    requireAdmin(actor);
+    const Row g = lookup(group);
+    if (!g.found || !g.group) fail(errItemNotFound, "Group '" + std::string(group) + "' not found.");
+    const Row u = lookup(user);
+    if (!u.found || u.group) fail(errItemNotFound, "User '" + std::string(user) + "' not found.");
+    Statement ins(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
+    ins.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
+        fail(errNameExists, "'" + u.name + "' is already a member of '" + g.name + "'.");
+    tx.commit();
+}
+
+void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::string_view group) {
+    Transaction tx(db_, Transaction::Write);
+    requireAdmin(actor);
+    const Row g = lookup(group);
+    if (!g.found || !g.group) fail(errItemNotFound, "Group '" + std::string(group) + "' not found.");
+    const Row u = lookup(user);
+    if (!u.found || u.group || !isMember(g.sid, u.sid))
+        fail(errItemNotFound, "User '" + std::string(user) + "' is not a member of '" + g.name + "'.");
+    if (g.sid == usersGroupSid()) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
+    if (g.sid == workgroupAdmins()) {
+        Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
+        count.bindBlob(1, g.sid.data(), Sid::size());
+        count.step();
+        if (count.int64(0) <= 1)
+            fail(errLastAdmin, "'" + u.name + "' is the last member of Admins and cannot be removed.");
+    }
+    Statement del(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
+    del.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    del.run();
+    tx.commit();
+}
+
+void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std::string_view oldPassword,
+                                   std::string_view newPassword, std::size_t maxPassword) {
+    validatePassword(newPassword, maxPassword);
+    const std::string newHash = hashPassword(newPassword);
+    Transaction tx(db_, Transaction::Write);
+    Statement st(db_, "SELECT Name, SID, FGroup, Password FROM MSysAccounts WHERE Name = ?1");
+    st.bind(1, user);
+    if (!st.step() || st.int32(2) != 0) fail(errItemNotFound, "User '" + std::string(user) + "' not found.");
+    const Sid sid = Sid::fromBlob(st.blob(1));
+    const bool hasHash = !st.isNull(3);
+    const std::string oldHash = st.text(3);
+    st.reset();
+    if (isInternalUser(sid)) fail(errOperationNotAllowed, "The internal account has no password to change.");
+    if (sid == actor) {
+        if (!hasHash || !verifyPassword(oldHash, oldPassword))
+            fail(errNotValidPassword, "Not a valid password: the old password is wrong.");
+    } else {
+        requireAdmin(actor);
+    }
+    Statement up(db_, "UPDATE MSysAccounts SET Password = ?1 WHERE SID = ?2");
+    up.bind(1, newHash).bindBlob(2, sid.data(), Sid::size());
+    up.run();
+    tx.commit();
+}
+
+} // namespace dao::engine

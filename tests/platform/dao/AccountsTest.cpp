@@ -1,0 +1,285 @@
+// Engine classes, logins and account administration against a workgroup file.
+#include "EngineFixture.h"
+
+#include <chrono>
+#include <set>
+
+using namespace enginetest;
+using dao::Variant;
+
+namespace {
+
+std::vector<std::string> names(const dao::UsersPtr& users) {
+    std::vector<std::string> out;
+    for (int i = 0; i < users->Count(); ++i)
+        out.push_back(users->Item(Variant(std::int32_t(i)))->Name());
+    return out;
+}
+std::vector<std::string> names(const dao::GroupsPtr& groups) {
+    std::vector<std::string> out;
+    for (int i = 0; i < groups->Count(); ++i)
+        out.push_back(groups->Item(Variant(std::int32_t(i)))->Name());
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(EngineClasses, AllFourClassesCreateEnginesOfTheirVersion) {
+    dao::registerEngineClasses();
+    EXPECT_EQ(com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine35, dao::IID_DBEngine)->Version(),
+              "3.5");
+    EXPECT_EQ(com::createInstanceAs<dao::DBEngine>(dao::CLSID_PrivDBEngine35, dao::IID_DBEngine)->Version(),
+              "3.5");
+    EXPECT_EQ(com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine36, dao::IID_DBEngine)->Version(),
+              "3.6");
+    EXPECT_EQ(com::createInstanceAs<dao::DBEngine>(dao::CLSID_PrivDBEngine36, dao::IID_DBEngine)->Version(),
+              "3.6");
+}
+
+TEST(EngineClasses, SharedEngineIsOneObjectPrivateEnginesAreNew) {
+    dao::registerEngineClasses();
+    auto a = com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine36, dao::IID_DBEngine);
+    auto b = com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine36, dao::IID_DBEngine);
+    auto p = com::createInstanceAs<dao::DBEngine>(dao::CLSID_PrivDBEngine36, dao::IID_DBEngine);
+    auto q = com::createInstanceAs<dao::DBEngine>(dao::CLSID_PrivDBEngine36, dao::IID_DBEngine);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(p, q);
+    EXPECT_NE(a, p);
+}
+
+TEST(EngineClasses, UnregisteredVersionIsClassNotRegisteredAndCanComeBack) {
+    dao::registerEngineClasses();
+    com::unregisterClass(dao::CLSID_DBEngine35);
+    try {
+        com::createInstance(dao::CLSID_DBEngine35, dao::IID_DBEngine);
+        ADD_FAILURE() << "created an unregistered class";
+    } catch (const com::ComError& e) {
+        EXPECT_EQ(e.status(), com::REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(com::errorMessage(e.status(), e.description()), "Class not registered");
+    }
+    dao::registerEngineClasses();
+    EXPECT_TRUE(com::isClassRegistered(dao::CLSID_DBEngine35));
+}
+
+TEST(EngineClasses, OtherInterfaceIsRefused) {
+    dao::registerEngineClasses();
+    EXPECT_THROW(com::createInstance(dao::CLSID_DBEngine36, "{00000022-0000-0010-8000-00AA006D2EA4}"),
+                 com::ComError);
+}
+
+class Logins : public EngineTest {};
+
+TEST_F(Logins, AdminWithEmptyPasswordAndNamesIgnoreCase) {
+    EXPECT_EQ(login("admin", "")->UserName(), "admin");
+    EXPECT_EQ(login("ADMIN", "")->UserName(), "admin");
+    EXPECT_EQ(daoErrorOf([&] { login("admin", "x"); }), dao::errBadLogin);
+    EXPECT_EQ(daoErrorOf([&] { login("nobody", ""); }), dao::errBadLogin);
+}
+
+TEST_F(Logins, PasswordsAreCaseSensitive) {
+    auto ws = login();
+    addUser(ws, "alice", "alice-pid", "Secret");
+    EXPECT_EQ(login("Alice", "Secret")->UserName(), "alice");
+    EXPECT_EQ(daoErrorOf([&] { login("alice", "secret"); }), dao::errBadLogin);
+    EXPECT_EQ(daoErrorOf([&] { login("alice", ""); }), dao::errBadLogin);
+}
+
+TEST_F(Logins, InternalUsersAndGroupsCannotLogIn) {
+    for (const char* name : {"Engine", "Creator", "Admins", "Users"})
+        EXPECT_EQ(daoErrorOf([&] { login(name, ""); }), dao::errBadLogin) << name;
+}
+
+TEST_F(Logins, MissingOrUnsetWorkgroupIsErrorNamingTheFile) {
+    auto e = engine();
+    e->SetSystemDB(dir.file("absent.mdw"));
+    try {
+        e->CreateWorkspace("ws", "admin", "", Variant());
+        ADD_FAILURE() << "logged in without a workgroup file";
+    } catch (const dao::DaoError& err) {
+        EXPECT_EQ(err.number(), dao::errSystemDbMissing);
+        EXPECT_NE(err.description().find("absent.mdw"), std::string::npos);
+    }
+    e->SetSystemDB("");
+    EXPECT_EQ(daoErrorOf([&] { e->CreateWorkspace("ws", "admin", "", Variant()); }), dao::errSystemDbMissing);
+}
+
+TEST_F(Logins, OnlyJetWorkspaces) {
+    EXPECT_EQ(daoErrorOf([&] { engine()->CreateWorkspace("ws", "admin", "", Variant(std::int32_t(1))); }),
+              dao::errNotSupported);
+}
+
+TEST_F(Logins, LoginCostStaysUnderTwentyMilliseconds) {
+    auto e = engine();
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i)
+        e->CreateWorkspace("ws", "admin", "", Variant());
+    const auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() / 5;
+    EXPECT_LT(ms, 40.0) << "one login took " << ms << " ms"; // 20 ms target, margin for a loaded machine
+}
+
+TEST_F(Logins, FailedLoginIsRecordedInErrors) {
+    auto e = engine();
+    EXPECT_THROW(e->CreateWorkspace("ws", "admin", "wrong", Variant()), dao::DaoError);
+    auto errors = e->Errors();
+    errors->Refresh();
+    ASSERT_EQ(errors->Count(), 1);
+    EXPECT_EQ(errors->Item(Variant(std::int32_t(0)))->Number(), dao::errBadLogin);
+    EXPECT_FALSE(errors->Item(Variant(std::int32_t(0)))->Description().empty());
+}
+
+class AccountRules : public EngineTest {};
+
+TEST_F(AccountRules, NewWorkgroupHoldsTheBuiltInAccounts) {
+    auto ws = login();
+    EXPECT_EQ(names(ws->Users()), (Strings{"admin", "Creator", "Engine"}));
+    EXPECT_EQ(names(ws->Groups()), (Strings{"Admins", "Users"}));
+    EXPECT_EQ(names(ws->Users()->Item("admin")->Groups()), (Strings{"Admins", "Users"}));
+    EXPECT_EQ(names(ws->Groups()->Item("Admins")->Users()), (Strings{"admin"}));
+}
+
+TEST_F(AccountRules, NewUsersJoinUsersAndCollectionsAreSortedIgnoringCase) {
+    auto ws = login();
+    addUser(ws, "bob", "pid-bob");
+    addUser(ws, "Alice", "pid-alice");
+    addGroup(ws, "sales", "pid-sales");
+    EXPECT_EQ(names(ws->Users()), (Strings{"admin", "Alice", "bob", "Creator", "Engine"}));
+    EXPECT_EQ(names(ws->Groups()), (Strings{"Admins", "sales", "Users"}));
+    EXPECT_EQ(names(ws->Users()->Item("BOB")->Groups()), (Strings{"Users"}));
+    EXPECT_EQ(names(ws->Groups()->Item("Sales")->Users()), Strings{});
+}
+
+TEST_F(AccountRules, NamesAreChecked) {
+    auto ws = login();
+    for (std::string bad : {"", " lead", "a.b", "x*", "semi;colon", "tab\tname", "123456789012345678901",
+                            "q?", "[x]", "a|b", "a\"b", "back\\slash", "a=b", "a+b", "a<b", "a,b", "a:b"})
+        EXPECT_EQ(daoErrorOf([&] { addUser(ws, bad, "pid-okay"); }), dao::errNotValidAccount) << bad;
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "12345678901234567890", "pid-okay"); }), 0);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "trailing ", "pid-okay"); }), 0);
+}
+
+TEST_F(AccountRules, PidLengthAndPasswordLengthByVersion) {
+    auto ws36 = login();
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws36, "u1", "abc"); }), dao::errPidLength);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws36, "u1", "123456789012345678901"); }), dao::errPidLength);
+    EXPECT_EQ(daoErrorOf([&] { addGroup(ws36, "g1", ""); }), dao::errPidLength);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws36, "u1", "pid1", std::string(21, 'p')); }),
+              dao::errNotValidPassword);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws36, "u1", "pid1", std::string(20, 'p')); }), 0);
+    auto ws35 = login("admin", "", dao::CLSID_PrivDBEngine35);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws35, "u2", "pid2", std::string(15, 'p')); }),
+              dao::errNotValidPassword);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws35, "u2", "pid2", std::string(14, 'p')); }), 0);
+}
+
+TEST_F(AccountRules, UsersAndGroupsShareOneNamespace) {
+    auto ws = login();
+    addUser(ws, "carol", "pid-carol");
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "CAROL", "pid-other"); }), dao::errNameExists);
+    EXPECT_EQ(daoErrorOf([&] { addGroup(ws, "Carol", "pid-group"); }), dao::errNameExists);
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "admins", "pid-x1"); }), dao::errNameExists);
+}
+
+TEST_F(AccountRules, BuiltInsCannotBeDeleted) {
+    auto ws = login();
+    for (const char* u : {"admin", "Engine", "Creator"})
+        EXPECT_EQ(daoErrorOf([&] { ws->Users()->Delete(u); }), dao::errBuiltinAccount) << u;
+    for (const char* g : {"Admins", "Users"})
+        EXPECT_EQ(daoErrorOf([&] { ws->Groups()->Delete(g); }), dao::errBuiltinAccount) << g;
+    EXPECT_EQ(daoErrorOf([&] { ws->Users()->Delete("ghost"); }), dao::errItemNotFound);
+    EXPECT_EQ(daoErrorOf([&] { ws->Users()->Delete("Admins"); }), dao::errItemNotFound);
+}
+
+TEST_F(AccountRules, NobodyLeavesUsersAndAdminsKeepsItsLastMember) {
+    auto ws = login();
+    addUser(ws, "dave", "pid-dave");
+    EXPECT_EQ(daoErrorOf([&] { ws->Groups()->Item("Users")->Users()->Delete("dave"); }),
+              dao::errOperationNotAllowed);
+    EXPECT_EQ(daoErrorOf([&] { ws->Groups()->Item("Admins")->Users()->Delete("admin"); }), dao::errLastAdmin);
+    join(ws, "dave", "Admins");
+    EXPECT_EQ(daoErrorOf([&] { join(ws, "dave", "Admins"); }), dao::errNameExists);
+    ws->Groups()->Item("Admins")->Users()->Delete("admin");
+    EXPECT_EQ(names(ws->Groups()->Item("Admins")->Users()), (Strings{"dave"}));
+    // admin is no longer an administrator; dave is the last one and can be neither removed nor deleted.
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "eve", "pid-eve"); }), dao::errNoPermission);
+    auto asDave = login("dave", "");
+    EXPECT_EQ(daoErrorOf([&] { asDave->Users()->Delete("dave"); }), dao::errLastAdmin);
+    EXPECT_EQ(daoErrorOf([&] { asDave->Groups()->Item("Admins")->Users()->Delete("dave"); }),
+              dao::errLastAdmin);
+}
+
+TEST_F(AccountRules, OnlyAdminsChangeAccounts) {
+    auto ws = login();
+    addUser(ws, "frank", "pid-frank", "pw");
+    addGroup(ws, "Staff", "pid-staff");
+    auto asFrank = login("frank", "pw");
+    EXPECT_EQ(daoErrorOf([&] { addUser(asFrank, "gina", "pid-gina"); }), dao::errNoPermission);
+    EXPECT_EQ(daoErrorOf([&] { addGroup(asFrank, "Club", "pid-club"); }), dao::errNoPermission);
+    EXPECT_EQ(daoErrorOf([&] { join(asFrank, "frank", "Staff"); }), dao::errNoPermission);
+    EXPECT_EQ(daoErrorOf([&] { asFrank->Groups()->Delete("Staff"); }), dao::errNoPermission);
+    EXPECT_EQ(daoErrorOf([&] { asFrank->Users()->Delete("frank"); }), dao::errNoPermission);
+    // ...but anyone may read the accounts.
+    EXPECT_EQ(asFrank->Users()->Count(), 4);
+}
+
+TEST_F(AccountRules, DeletingAnAccountRemovesItsMemberships) {
+    auto ws = login();
+    addGroup(ws, "Temp", "pid-temp");
+    addUser(ws, "henry", "pid-henry");
+    join(ws, "henry", "Temp");
+    EXPECT_EQ(names(ws->Users()->Item("henry")->Groups()), (Strings{"Temp", "Users"}));
+    ws->Groups()->Delete("temp");
+    EXPECT_EQ(names(ws->Users()->Item("henry")->Groups()), (Strings{"Users"}));
+    ws->Users()->Delete("HENRY");
+    EXPECT_EQ(names(ws->Groups()->Item("Users")->Users()), (Strings{"admin", "Creator", "Engine"}));
+}
+
+TEST_F(AccountRules, MembershipThroughTheUsersGroupsCollection) {
+    auto ws = login();
+    addGroup(ws, "Sales", "pid-sales");
+    addUser(ws, "ivy", "pid-ivy");
+    auto ivy = ws->Users()->Item("ivy");
+    ivy->Groups()->Append(ws->CreateGroup("Sales", Variant()));
+    EXPECT_EQ(names(ws->Groups()->Item("Sales")->Users()), (Strings{"ivy"}));
+    EXPECT_EQ(daoErrorOf([&] { join(ws, "nobody", "Sales"); }), dao::errItemNotFound);
+    EXPECT_EQ(daoErrorOf([&] { join(ws, "ivy", "Users \\ Groups"); }), dao::errItemNotFound);
+}
+
+TEST_F(AccountRules, OwnPasswordChangeNeedsTheOldOne) {
+    auto ws = login();
+    addUser(ws, "jack", "pid-jack", "old");
+    addUser(ws, "kim", "pid-kim", "kpw");
+    auto asJack = login("jack", "old");
+    auto me = asJack->Users()->Item("jack");
+    EXPECT_EQ(daoErrorOf([&] { me->NewPassword("wrong", "new"); }), dao::errNotValidPassword);
+    EXPECT_EQ(daoErrorOf([&] { me->NewPassword("old", std::string(21, 'x')); }), dao::errNotValidPassword);
+    me->NewPassword("old", "new");
+    EXPECT_EQ(login("jack", "new")->UserName(), "jack");
+    EXPECT_EQ(daoErrorOf([&] { login("jack", "old"); }), dao::errBadLogin);
+    // Not someone else's, unless an administrator resets it.
+    EXPECT_EQ(daoErrorOf([&] { asJack->Users()->Item("kim")->NewPassword("kpw", "x"); }),
+              dao::errNoPermission);
+    ws->Users()->Item("kim")->NewPassword("", "reset");
+    EXPECT_EQ(login("kim", "reset")->UserName(), "kim");
+}
+
+TEST_F(AccountRules, AppendedObjectsAreReadOnlyAndItemsByIndexAreChecked) {
+    auto ws = login();
+    EXPECT_EQ(daoErrorOf([&] { ws->Users()->Item("admin")->SetName("root"); }), dao::errOperationNotAllowed);
+    EXPECT_EQ(daoErrorOf([&] { ws->Users()->Item(Variant(std::int32_t(3))); }), dao::errItemNotFound);
+    EXPECT_EQ(daoErrorOf([&] { ws->Users()->Item(Variant(std::int16_t(-1))); }), dao::errItemNotFound);
+    EXPECT_EQ(ws->Users()->Item(Variant(std::int16_t(2)))->Name(), "Engine");
+}
+
+TEST_F(AccountRules, ChangesByAnotherConnectionAreSeenOnRefresh) {
+    auto ws1 = login();
+    auto ws2 = login();
+    auto users = ws2->Users();
+    addUser(ws1, "late", "pid-late");
+    EXPECT_EQ(users->Count(), 3);
+    users->Refresh();
+    EXPECT_EQ(users->Count(), 4);
+    EXPECT_EQ(ws2->Users()->Count(), 4);
+}
