@@ -63,7 +63,6 @@ public:
     const char* translations() const { return data_ + kHeaderSize; }
     std::uint32_t translationCount() const { return translationCount_; }
     std::uint32_t translation(std::uint32_t i) const { return readU32(translations() + 4 * i); }
-    const StringTable& table(std::uint32_t i) const { return tables_[i]; }
 
     const StringTable* tableNamed(std::string_view name) const {
         char text[9];
