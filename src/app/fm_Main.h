@@ -1,0 +1,152 @@
+#pragma once
+// The main window: the four tabs, the refresh cycle that logs in and refills every view, and the
+// connect/disconnect wrappers every command uses. No connection is kept open between user actions.
+#include "jet/ConnectionHost.h"
+#include "commands/PermOp.h"
+#include "jet/DaoDS.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Ui {
+class TForm1;
+}
+class QComboBox;
+class QMenu;
+class QAction;
+class TKaDumbIniFileMgr;
+class TASGHelper_Perm;
+class TASGHelper_UG;
+
+class TForm1 : public QMainWindow, public TConnectionHost {
+    Q_OBJECT
+public:
+    // settingsFile: the settings file to restore from and save to (beside the executable normally).
+    explicit TForm1(const QString& settingsFile, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- operations the other parts call ----------------------------------------------------------
+    bool ConnectFromLogin() override;
+    void DisconnectDB() override;
+    void RefreshAll() override;
+    TDAODatabase& db1() override;
+    bool LoginChanged() const;
+    TDAOVersion SelectedDAOVersion() const;
+
+    // Readers (true when they completed; they expect the connection open) and the views' clear
+    // operations.
+    bool ReadUsersAndGroups();
+    bool ReadPermissions();
+    bool ReadDatabaseInfo();
+    void ClearUsersGroupsView();
+    void ClearPermissionsView();
+    void ClearDatabaseInfo();
+
+    // --- state other parts read -------------------------------------------------------------------
+    std::int32_t PermRowCount = 0;
+    std::int32_t PermNonZeroCount = 0;
+    std::int32_t UserCount = 0;
+    std::int32_t GroupCount = 0;
+    std::int32_t AceCount = 0;
+    std::int32_t AceNonZeroCount = 0;
+    std::string AceQueryError;
+    bool Loading = false;
+
+    const QString& LastDatabase() const { return m_lastDatabase; }
+    const QString& LastWorkgroup() const { return m_lastWorkgroup; }
+    const QString& LastUserName() const { return m_lastUserName; }
+    const QString& LastPassword() const { return m_lastPassword; }
+    TDAOVersion LastDAOVersion() const { return m_lastDAOVersion; }
+
+    TASGHelper_Perm& PermHelper() { return *m_permHelper; }
+    TASGHelper_UG& UGHelper() { return *m_ugHelper; }
+    TKaDumbIniFileMgr& IniMgr() { return *m_iniMgr; }
+
+    // The permission and account commands (the popup menus' actions).
+    void ChangePermission(bool Add, bool All);
+    void ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TPermOp Op,
+                               std::int32_t Value, const QString& UGName);
+    void DoUGCommand(TUGCommand Command);
+    Ui::TForm1& form() { return *ui; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // window life
+    void FormCreate();
+    void FormClose();
+    void CreatePopupMenus();
+    void ConnectHandlers();
+    void DetectDAOVersions(int savedDAOChoice);
+
+    // settings and login histories
+    void RestoreWindowSettings(int& savedDAOChoice);
+    void StoreWindowSettings();
+    void RestoreHistory(QComboBox* combo);
+    void StoreHistory(QComboBox* combo);
+    void AddToHistory(QComboBox* combo);
+    void cb_Exit(QComboBox* combo);
+    void InstallComboExitFilters();
+    void btClearHistoryClick();
+    void bt_BrowseClick(QObject* sender);
+
+    // tab and buttons
+    void PageControl1Change(int index);
+    void bt_RefreshClick();
+    void mi_QuitClick();
+    void mi_AboutClick();
+
+    // permissions grid
+    void SetupPermissionsGrid();
+    void ck_PermHideSomethingClick();
+    void rb_PermSortClick(QObject* sender);
+    void bt_PermCopyClick();
+    void pu_PermsPopup();
+
+    // users/groups matrix
+    void SetupUsersGroupsGrid();
+    void ck_UGHideSysObjClick();
+    void bt_UGCopyClick();
+
+    // editing commands
+    void ConnectCommandHandlers();
+    void pui_PermAddClick();
+    void pui_PermRemoveClick();
+    void pui_PermAllClick();
+    void pui_PermNoneClick();
+    void pui_PermHexClick();
+    void pui_PermOwnerClick();
+    void pui_PermFlipInheritClick();
+    void pui_UGAddClick();
+    void pui_UGRemoveClick();
+    void pui_UGDeleteUserClick();
+    void pui_UGDeleteGroupClick();
+    void bt_UG_AddClick();
+
+    // database information
+    void ConnectDatabaseInfoHandlers();
+    void lb_ACEsExplainClick();
+    void bt_PropReadClick();
+    void bt_PropClearClick();
+
+    std::unique_ptr<Ui::TForm1> ui;
+    std::unique_ptr<TKaDumbIniFileMgr> m_iniMgr;
+    std::unique_ptr<TASGHelper_Perm> m_permHelper;
+    std::unique_ptr<TASGHelper_UG> m_ugHelper;
+    QString m_settingsFile;
+    QString m_lastDatabase, m_lastWorkgroup, m_lastUserName, m_lastPassword;
+    TDAOVersion m_lastDAOVersion = dvDAO36;
+    QString m_lastBrowsedFile; // kept from one browse to the next, never preset from a combo box
+
+public:
+    // Popup menus of the two grids (built in code; their items carry their designer names).
+    QMenu* pu_Perms = nullptr;
+    QMenu* pu_UserGroups = nullptr;
+};
+
+// The application's main window; created first at start-up.
+extern TForm1* Form1;

@@ -1,0 +1,99 @@
+// The popup menus of the two grids and the editing commands behind them.
+#include "fm_Main.h"
+
+#include "ui_fm_Main.h"
+
+#include <QMenu>
+
+namespace {
+QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+QAction* addSeparator(QMenu* menu, const char* name) {
+    QAction* action = menu->addSeparator();
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+} // namespace
+
+void TForm1::CreatePopupMenus() {
+    pu_Perms = new QMenu(this);
+    pu_Perms->setObjectName(QStringLiteral("pu_Perms"));
+    addItem(pu_Perms, "pui_PermAdd", QStringLiteral("&Add Permission"));
+    addItem(pu_Perms, "pui_PermRemove", QStringLiteral("&Remove Permission"));
+    addSeparator(pu_Perms, "pui_PermSep1");
+    addItem(pu_Perms, "pui_PermAll", QStringLiteral("A&dd All Permissions"));
+    addItem(pu_Perms, "pui_PermNone", QStringLiteral("R&emove All Permissions"));
+    addSeparator(pu_Perms, "N2");
+    addItem(pu_Perms, "pui_PermHex", QStringLiteral("Enter &Hex Permission"));
+    addItem(pu_Perms, "pui_PermFlipInherit", QStringLiteral("Flip &Inherit Property"));
+    addItem(pu_Perms, "pui_PermOwner", QStringLiteral("Set New &Owner"));
+
+    pu_UserGroups = new QMenu(this);
+    pu_UserGroups->setObjectName(QStringLiteral("pu_UserGroups"));
+    addItem(pu_UserGroups, "pui_UGAdd", QStringLiteral("Add User To Group"));
+    addItem(pu_UserGroups, "pui_UGRemove", QStringLiteral("Remove User from Group"));
+    addSeparator(pu_UserGroups, "N3");
+    addItem(pu_UserGroups, "pui_UGDeleteUser", QStringLiteral("Delete User"));
+    addItem(pu_UserGroups, "pui_UGDeleteGroup", QStringLiteral("Delete Group"));
+}
+
+namespace {
+QAction* item(QMenu* menu, const char* name) { return menu->findChild<QAction*>(QLatin1String(name)); }
+} // namespace
+
+void TForm1::ConnectCommandHandlers() {
+    connect(item(pu_Perms, "pui_PermAdd"), &QAction::triggered, this, &TForm1::pui_PermAddClick);
+    connect(item(pu_Perms, "pui_PermRemove"), &QAction::triggered, this, &TForm1::pui_PermRemoveClick);
+    connect(item(pu_Perms, "pui_PermAll"), &QAction::triggered, this, &TForm1::pui_PermAllClick);
+    connect(item(pu_Perms, "pui_PermNone"), &QAction::triggered, this, &TForm1::pui_PermNoneClick);
+    connect(item(pu_Perms, "pui_PermHex"), &QAction::triggered, this, &TForm1::pui_PermHexClick);
+    connect(item(pu_Perms, "pui_PermFlipInherit"), &QAction::triggered, this,
+            &TForm1::pui_PermFlipInheritClick);
+    connect(item(pu_Perms, "pui_PermOwner"), &QAction::triggered, this, &TForm1::pui_PermOwnerClick);
+    connect(item(pu_UserGroups, "pui_UGAdd"), &QAction::triggered, this, &TForm1::pui_UGAddClick);
+    connect(item(pu_UserGroups, "pui_UGRemove"), &QAction::triggered, this, &TForm1::pui_UGRemoveClick);
+    connect(item(pu_UserGroups, "pui_UGDeleteUser"), &QAction::triggered, this,
+            &TForm1::pui_UGDeleteUserClick);
+    connect(item(pu_UserGroups, "pui_UGDeleteGroup"), &QAction::triggered, this,
+            &TForm1::pui_UGDeleteGroupClick);
+    connect(ui->bt_UG_Add, &QPushButton::clicked, this, &TForm1::bt_UG_AddClick);
+}
+
+void TForm1::pu_PermsPopup() {
+    const TStringGrid& grid = *ui->asg_Perms;
+    const int r = grid.currentRow();
+    const int c = grid.currentCol();
+    for (QAction* action : pu_Perms->actions()) action->setEnabled(false);
+    if (r < 1) return;
+    item(pu_Perms, "pui_PermNone")->setEnabled(true);
+    item(pu_Perms, "pui_PermAll")->setEnabled(true);
+    if (c >= 9) {
+        item(pu_Perms, "pui_PermAdd")->setEnabled(true);
+        item(pu_Perms, "pui_PermRemove")->setEnabled(true);
+    }
+    if (c == 8) item(pu_Perms, "pui_PermOwner")->setEnabled(true);
+    if (c == 7 && grid.cell(2, grid.realRowIndex(r)) == QStringLiteral("<container>"))
+        item(pu_Perms, "pui_PermFlipInherit")->setEnabled(true);
+    if (c == 5) item(pu_Perms, "pui_PermHex")->setEnabled(true);
+}
+
+void TForm1::pui_PermAddClick() { ChangePermission(true, false); }
+void TForm1::pui_PermRemoveClick() { ChangePermission(false, false); }
+void TForm1::pui_PermAllClick() { ChangePermission(true, true); }
+void TForm1::pui_PermNoneClick() { ChangePermission(false, true); }
+void TForm1::pui_UGAddClick() { DoUGCommand(ugAddToGroup); }
+void TForm1::pui_UGRemoveClick() { DoUGCommand(ugRemoveFromGroup); }
+void TForm1::pui_UGDeleteUserClick() { DoUGCommand(ugDeleteUser); }
+void TForm1::pui_UGDeleteGroupClick() { DoUGCommand(ugDeleteGroup); }
+
+// The commands themselves follow.
+void TForm1::ChangePermission(bool, bool) {}
+void TForm1::ApplyPermissionChange(const QString&, const QString&, TPermOp, std::int32_t, const QString&) {}
+void TForm1::pui_PermHexClick() {}
+void TForm1::pui_PermOwnerClick() {}
+void TForm1::pui_PermFlipInheritClick() {}
+void TForm1::DoUGCommand(TUGCommand) {}
+void TForm1::bt_UG_AddClick() {}

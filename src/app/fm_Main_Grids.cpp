@@ -1,0 +1,199 @@
+// The main window's two grids: reading the permission catalogue and the users/groups matrix, their
+// view options, hints, copy buttons and clear operations.
+#include "fm_Main.h"
+
+#include "ui_fm_Main.h"
+
+#include "grids/PermsGrid.h"
+#include "grids/PermsGridWriter.h"
+#include "grids/UGGrid.h"
+#include "jet/dm_Inspect.h"
+#include "ui/Cursor.h"
+
+#include <QRadioButton>
+
+namespace {
+
+// Runs a read that talks to DAO and turns object-layer failures into the component's error with the
+// message rule of DAO calls.
+template <class F> void daoRead(F&& f) { DAOCall([&] { f(); }); }
+
+QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+} // namespace
+
+void TForm1::SetupPermissionsGrid() {
+    TStringGrid& grid = *ui->asg_Perms;
+    QFont body(QStringLiteral("Tahoma"));
+    body.setPixelSize(11);
+    grid.setBodyFont(body);
+    QFont header(QStringLiteral("Arial"));
+    header.setPixelSize(11);
+    grid.setHeaderFont(header);
+    grid.setShowHints(true);
+    grid.setHintColor(QColor(Qt::yellow));
+    grid.setPopupMenu(pu_Perms);
+    grid.setOnGetCellColor(&PermsCellColor);
+    grid.setOnGetAlignment(&PermsCellAlignment);
+    grid.setOnGridHint([&grid](int row, int col, QString& hint) { hint = PermsCellHint(grid, row, col); });
+    grid.setOnGetFormat(&SetTextCompareStyle);
+    connect(&grid, &TStringGrid::mouseDown, this,
+            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_permHelper->HandleMouseDown(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseMove, this,
+            [this](TShiftState s, int x, int y) { m_permHelper->HandleMouseMove(s, x, y); });
+    connect(&grid, &TStringGrid::mouseUp, this,
+            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_permHelper->HandleMouseUp(b, s, x, y); });
+    connect(&grid, &TStringGrid::rightClickCell, this,
+            [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_PermsPopup);
+
+    connect(ui->ck_PermHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_PermHideSomethingClick);
+    connect(ui->ck_PermHidePerm0, &QCheckBox::clicked, this, &TForm1::ck_PermHideSomethingClick);
+    connect(ui->rb_PermSortObject, &QRadioButton::clicked, this,
+            [this] { rb_PermSortClick(ui->rb_PermSortObject); });
+    connect(ui->rb_PermSortUG, &QRadioButton::clicked, this, [this] { rb_PermSortClick(ui->rb_PermSortUG); });
+    connect(ui->bt_PermCopy, &QPushButton::clicked, this, &TForm1::bt_PermCopyClick);
+}
+
+void TForm1::SetupUsersGroupsGrid() {
+    TStringGrid& grid = *ui->asg_UG;
+    QFont body(QStringLiteral("Tahoma"));
+    body.setPointSize(8);
+    grid.setBodyFont(body);
+    grid.setDefaultRowHeight(15);
+    grid.setGridLineColor(QColor(Qt::lightGray));
+    grid.setColCount(5);
+    grid.setRowCount(5);
+    grid.setFixedColCount(1);
+    grid.setFixedRowCount(1);
+    grid.setPopupMenu(pu_UserGroups);
+    grid.setOnGetFormat(&SetTextCompareStyle);
+    connect(&grid, &TStringGrid::mouseDown, this,
+            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_ugHelper->HandleMouseDown(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseMove, this,
+            [this](TShiftState s, int x, int y) { m_ugHelper->HandleMouseMove(s, x, y); });
+    connect(&grid, &TStringGrid::mouseUp, this,
+            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_ugHelper->HandleMouseUp(b, s, x, y); });
+    connect(&grid, &TStringGrid::rightClickCell, this,
+            [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
+    connect(ui->bt_UGCopy, &QPushButton::clicked, this, &TForm1::bt_UGCopyClick);
+}
+
+bool TForm1::ReadPermissions() {
+    TASGHelper_Perm& helper = *m_permHelper;
+    helper.BeginUpdate();
+    bool result = false;
+    try {
+        helper.ApplyFilter(false);
+        PermRowCount = 0;
+        PermNonZeroCount = 0;
+        TPermsGridWriter writer(*ui->asg_Perms);
+        TCatalogueCounters counters;
+        try {
+            daoRead([&] {
+                WalkCatalogue(db1().GetContainers(), db1().GetUsers(), db1().GetGroups(), writer, counters);
+            });
+        } catch (...) {
+            PermRowCount = counters.RowCount;
+            PermNonZeroCount = counters.NonZeroCount;
+            throw;
+        }
+        PermRowCount = counters.RowCount;
+        PermNonZeroCount = counters.NonZeroCount;
+        writer.Finish(PermRowCount);
+        helper.InvalidateSort();
+        helper.InvalidateFilter();
+        result = true;
+    } catch (...) {
+        helper.EndUpdate();
+        throw;
+    }
+    helper.EndUpdate();
+    return result;
+}
+
+void TForm1::ClearPermissionsView() {
+    TStringGrid& grid = *ui->asg_Perms;
+    m_permHelper->ApplyFilter(false);
+    grid.setRowCount(10);
+    grid.clearRows(1, 9);
+}
+
+void TForm1::ck_PermHideSomethingClick() {
+    if (Loading) return;
+    ui::HourGlass hourGlass;
+    m_permHelper->BeginUpdate();
+    m_permHelper->InvalidateFilter();
+    m_permHelper->EndUpdate();
+}
+
+void TForm1::rb_PermSortClick(QObject* sender) {
+    if (!qobject_cast<QRadioButton*>(sender)) return;
+    ui::HourGlass hourGlass;
+    m_permHelper->BeginUpdate();
+    m_permHelper->InvalidateSort();
+    m_permHelper->EndUpdate();
+}
+
+void TForm1::bt_PermCopyClick() { CopyGridToClipboard(*ui->asg_Perms); }
+
+bool TForm1::ReadUsersAndGroups() {
+    TStringGrid& grid = *ui->asg_UG;
+    TASGHelper_UG& helper = *m_ugHelper;
+    bool result = false;
+    daoRead([&] {
+        dao::GroupsPtr groups = db1().GetGroups();
+        dao::UsersPtr users = db1().GetUsers();
+        helper.BeginUpdate();
+        try {
+            helper.ApplyFilter(false);
+            GroupCount = groups->Count();
+            UserCount = users->Count();
+            helper.SetupColumns();
+            grid.setColCount(GroupCount + 1);
+            grid.setRowCount(UserCount > 0 ? UserCount + 1 : 2);
+            for (std::int32_t i = 0; i < GroupCount; ++i)
+                grid.setCell(i + 1, 0, qtext(groups->Item(com::Variant(i))->Name()));
+            for (std::int32_t i = 0; i < UserCount; ++i)
+                grid.setCell(0, i + 1, qtext(users->Item(com::Variant(i))->Name()));
+            const QString dash = QStringLiteral("-"), yes = QStringLiteral("Y");
+            for (int c = 1; c < grid.colCount(); ++c)
+                for (int r = 1; r < grid.rowCount(); ++r) grid.setCell(c, r, dash);
+            for (std::int32_t i = 0; i < UserCount; ++i) {
+                const int r = i + 1;
+                dao::GroupsPtr memberOf = users->Item(com::Variant(i))->Groups();
+                const std::int32_t n = memberOf->Count();
+                for (std::int32_t j = 0; j < n; ++j) {
+                    const QString name = qtext(memberOf->Item(com::Variant(j))->Name());
+                    for (int c = 1; c < grid.colCount(); ++c)
+                        if (grid.cell(c, 0) == name) grid.setCell(c, r, yes);
+                }
+            }
+            helper.InvalidateFilter();
+            helper.InvalidateSort();
+            result = true;
+        } catch (...) {
+            helper.EndUpdate();
+            throw;
+        }
+        helper.EndUpdate();
+    });
+    return result;
+}
+
+void TForm1::ClearUsersGroupsView() {
+    TStringGrid& grid = *ui->asg_UG;
+    m_ugHelper->ApplyFilter(false);
+    grid.setRowCount(2);
+    grid.clearRows(1, 1);
+}
+
+void TForm1::ck_UGHideSysObjClick() {
+    if (Loading) return;
+    m_ugHelper->BeginUpdate();
+    m_ugHelper->InvalidateFilter();
+    m_ugHelper->EndUpdate();
+}
+
+void TForm1::bt_UGCopyClick() { CopyGridToClipboard(*ui->asg_UG); }
