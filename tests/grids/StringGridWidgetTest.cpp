@@ -1,0 +1,251 @@
+// The string grid widget under the offscreen platform: painting, scrolling, selection, events.
+#include "GridTestSupport.h"
+#include "StringGrid.h"
+
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTest>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <utility>
+
+namespace {
+
+// A permissions-shaped grid: 31 columns (9 fixed), a 90-pixel header row and many body rows.
+struct PermsShapedGrid {
+    QApplication& app = guiTestApp();
+    TStringGrid grid;
+    explicit PermsShapedGrid(int bodyRows, QSize size = {700, 400}) {
+        grid.setColCount(31);
+        grid.setFixedColCount(9);
+        grid.setRowCount(bodyRows + 1);
+        grid.setFixedRowCount(1);
+        grid.setFixedRowHeight(90);
+        for (int c = 0; c < 31; ++c)
+            grid.setColWidth(c, c < 9 ? 30 : 17);
+        for (int r = 1; r <= bodyRows; r += 997)
+            grid.setCell(2, r, QString("Object %1").arg(r));
+        grid.resize(size);
+        grid.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    }
+    int pitch() const { return grid.defaultRowHeight() + 1; }
+    int fullRows() const { return (grid.viewport()->height() - 91) / pitch(); }
+};
+
+using Cells = std::set<std::pair<int, int>>; // (row, col)
+
+Cells paintedCells(TStringGrid& grid) {
+    Cells seen;
+    int calls = 0;
+    grid.setOnGetCellColor([&](int row, int col, QColor&) {
+        seen.insert({row, col});
+        ++calls;
+    });
+    grid.viewport()->grab();
+    grid.setOnGetCellColor({});
+    EXPECT_EQ(calls, int(seen.size())) << "a cell was painted twice";
+    return seen;
+}
+
+} // namespace
+
+TEST(StringGridWidget, PaintsOnlyTheVisibleCellsWhereverScrolled) {
+    PermsShapedGrid g(100000);
+    for (auto [top, left] : {std::pair{1, 9}, std::pair{60000, 20}, std::pair{100000, 30}}) {
+        g.grid.setTopRow(top);
+        g.grid.setLeftCol(left);
+        const int shownTop = g.grid.topRow();
+        const int shownLeft = g.grid.leftCol();
+        EXPECT_LE(shownTop, top);
+        const Cells cells = paintedCells(g.grid);
+        const int lastRow = shownTop + g.fullRows(); // one partial row may show below the full ones
+        const int lastCol = shownLeft + g.grid.visibleColCount();
+        for (auto [row, col] : cells) {
+            EXPECT_TRUE(row == 0 || (row >= shownTop && row <= lastRow)) << row;
+            EXPECT_TRUE(col < 9 || (col >= shownLeft && col <= lastCol)) << col;
+        }
+        EXPECT_TRUE(cells.count({0, 0}));
+        EXPECT_TRUE(cells.count({shownTop, shownLeft}));
+        EXPECT_TRUE(cells.count({std::min(lastRow, 100000) - 1, 8}));
+        EXPECT_LE(cells.size(), std::size_t((lastRow - shownTop + 2) * (lastCol - shownLeft + 10)));
+    }
+    // The last row can be scrolled to the bottom of the view, not beyond.
+    EXPECT_EQ(g.grid.topRow() + g.grid.visibleRowCount(), 100001);
+}
+
+TEST(StringGridWidget, ScrollIntoViewCentresAndStaysInRange) {
+    PermsShapedGrid g(1000);
+    TStringGrid& grid = g.grid;
+    const int shown = g.fullRows();
+    ASSERT_GT(shown, 4);
+
+    grid.scrollCellIntoView(10, 500);
+    const int top = grid.topRow();
+    EXPECT_LE(std::abs((500 - top) - (top + shown - 1 - 500)), 1) << "row 500 is not centred";
+
+    grid.scrollCellIntoView(10, 500 + shown / 2 - 1); // still fully visible: no scrolling
+    EXPECT_EQ(grid.topRow(), top);
+
+    grid.scrollCellIntoView(10, 1000); // the last row: never scrolled past the end
+    EXPECT_EQ(grid.topRow() + shown, 1001);
+    grid.scrollCellIntoView(10, 2); // never before the first scrollable row
+    EXPECT_EQ(grid.topRow(), 1);
+    grid.scrollCellIntoView(3, 0); // fixed cells need no scrolling
+    EXPECT_EQ(grid.topRow(), 1);
+
+    grid.resize(400, 400); // room for a few scrollable columns only
+    QCoreApplication::processEvents();
+    ASSERT_LT(grid.visibleColCount(), 10);
+    grid.scrollCellIntoView(21, 1);
+    const int left = grid.leftCol();
+    const int cols = grid.visibleColCount();
+    EXPECT_LE(left, 21);
+    EXPECT_LE(std::abs((21 - left) - (left + cols - 1 - 21)), 1) << "column 21 is not centred";
+    grid.scrollCellIntoView(30, 1);
+    EXPECT_EQ(grid.leftCol() + grid.visibleColCount(), 31);
+    grid.scrollCellIntoView(9, 1);
+    EXPECT_EQ(grid.leftCol(), 9);
+}
+
+TEST(StringGridWidget, PositionsAndWidthsAreClampedToTheGrid) {
+    PermsShapedGrid g(50);
+    TStringGrid& grid = g.grid;
+    grid.setTopRow(5000);
+    EXPECT_EQ(grid.topRow() + grid.visibleRowCount(), 51);
+    grid.selectCell(400, 4000);
+    EXPECT_EQ(grid.currentCol(), 30);
+    EXPECT_EQ(grid.currentRow(), 50);
+    grid.setRowCount(10); // the current cell and top row follow a shrinking grid
+    EXPECT_EQ(grid.currentRow(), 9);
+    EXPECT_EQ(grid.topRow(), 1);
+    grid.setColWidth(4, -25);
+    EXPECT_EQ(grid.colWidth(4), 0);
+    grid.setColWidth(40, 10); // outside the grid: ignored
+    EXPECT_EQ(grid.colWidth(3), 30);
+}
+
+TEST(StringGridWidget, RightClickRaisesTheCellEventBeforeThePopup) {
+    PermsShapedGrid g(20);
+    TStringGrid& grid = g.grid;
+    QMenu menu;
+    grid.setPopupMenu(&menu);
+    QStringList events;
+    QObject::connect(&grid, &TStringGrid::rightClickCell, [&](int row, int col) {
+        events << QString("cell %1,%2").arg(row).arg(col);
+        grid.selectCell(col, row);
+    });
+    QObject::connect(&grid, &TStringGrid::aboutToShowPopup, [&] { events << "about to show"; });
+    grid.popupHandler = [&](QMenu& shown, const QPoint&) {
+        events << QString("popup, current %1,%2").arg(grid.currentRow()).arg(grid.currentCol());
+        EXPECT_EQ(&shown, &menu);
+    };
+    const QPoint header = grid.cellRect(5, 0).center();
+    QTest::mousePress(grid.viewport(), Qt::RightButton, {}, header);
+    QTest::mouseRelease(grid.viewport(), Qt::RightButton, {}, header);
+    EXPECT_EQ(events, QStringList({"cell 0,5", "about to show", "popup, current 0,5"}));
+
+    // A left click selects body cells only; a fixed cell is reached by the right click.
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(12, 3).center());
+    EXPECT_EQ(std::pair(grid.currentRow(), grid.currentCol()), std::pair(3, 12));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.cellRect(2, 0).center());
+    EXPECT_EQ(std::pair(grid.currentRow(), grid.currentCol()), std::pair(3, 12));
+}
+
+TEST(StringGridWidget, MouseEventsCarryButtonModifiersAndClientPixels) {
+    PermsShapedGrid g(20);
+    TStringGrid& grid = g.grid;
+    QStringList events;
+    auto text = [](TShiftState s) { return QString("%1/%2").arg(int(s.keys)).arg(int(s.buttons)); };
+    QObject::connect(&grid, &TStringGrid::mouseDown, [&](Qt::MouseButton b, TShiftState s, int x, int y) {
+        events << QString("down %1 %2 %3,%4").arg(int(b)).arg(text(s)).arg(x).arg(y);
+    });
+    QObject::connect(&grid, &TStringGrid::mouseUp, [&](Qt::MouseButton b, TShiftState s, int x, int y) {
+        events << QString("up %1 %2 %3,%4").arg(int(b)).arg(text(s)).arg(x).arg(y);
+    });
+    QObject::connect(&grid, &TStringGrid::mouseMove, [&](TShiftState s, int x, int y) {
+        events << QString("move %1 %2,%3").arg(text(s)).arg(x).arg(y);
+    });
+    QTest::mousePress(grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(37, 50));
+    QTest::mouseRelease(grid.viewport(), Qt::LeftButton, Qt::ShiftModifier, QPoint(41, 52));
+    QMouseEvent move(QEvent::MouseMove, QPointF(60, 70), grid.viewport()->mapToGlobal(QPointF(60, 70)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(grid.viewport(), &move);
+    const QString shift = QString::number(int(Qt::ShiftModifier));
+    const QString left = QString::number(int(Qt::LeftButton));
+    ASSERT_GE(events.size(), 3);
+    EXPECT_EQ(events[0], QString("down %1 %2/%1 37,50").arg(left, shift));
+    EXPECT_EQ(events[1], QString("up %1 %2/0 41,52").arg(left, shift));
+    EXPECT_EQ(events.last(), "move 0/0 60,70");
+}
+
+TEST(StringGridWidget, PaintingSuspensionNests) {
+    PermsShapedGrid g(20);
+    TStringGrid& grid = g.grid;
+    int painted = 0;
+    grid.setOnGetCellColor([&](int, int, QColor&) { ++painted; });
+    auto settle = [] {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    };
+    settle();
+    painted = 0;
+    grid.beginUpdate();
+    grid.beginUpdate();
+    grid.setCell(3, 3, "changed");
+    grid.setRowCount(30);
+    settle();
+    EXPECT_EQ(painted, 0);
+    grid.endUpdate();
+    settle();
+    EXPECT_EQ(painted, 0);
+    EXPECT_TRUE(grid.updating());
+    grid.endUpdate();
+    settle();
+    EXPECT_GT(painted, 0);
+    EXPECT_FALSE(grid.updating());
+    grid.endUpdate(); // unbalanced: harmless
+    EXPECT_FALSE(grid.updating());
+}
+
+TEST(StringGridWidget, HintsComeFromTheCallbackForTheCellUnderThePointer) {
+    PermsShapedGrid g(20);
+    TStringGrid& grid = g.grid;
+    std::vector<std::pair<int, int>> asked;
+    grid.setOnGridHint([&](int row, int col, QString& hint) {
+        asked.push_back({row, col});
+        hint = QString("hint %1,%2").arg(row).arg(col);
+    });
+    const QPoint pos = grid.cellRect(10, 4).center();
+    QHelpEvent off(QEvent::ToolTip, pos, grid.viewport()->mapToGlobal(pos));
+    QCoreApplication::sendEvent(grid.viewport(), &off);
+    EXPECT_TRUE(asked.empty()) << "hints are off by default";
+    grid.setShowHints(true);
+    QHelpEvent on(QEvent::ToolTip, pos, grid.viewport()->mapToGlobal(pos));
+    QCoreApplication::sendEvent(grid.viewport(), &on);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], std::pair(4, 10));
+    EXPECT_EQ(QToolTip::text(), "hint 4,10");
+    QToolTip::hideText();
+}
+
+TEST(StringGridWidget, FilteredRowsAreSkippedOnScreen) {
+    PermsShapedGrid g(40);
+    TStringGrid& grid = g.grid;
+    for (int r = 1; r <= 40; ++r)
+        grid.setCell(4, r, r % 2 ? "Engine" : "admin");
+    grid.model().addFilterCondition(4, "!Engine & !Creator");
+    grid.model().setFilterActive(true);
+    EXPECT_EQ(grid.displayRowCount(), 21);
+    std::set<QString> shownAccounts;
+    grid.setOnGetCellColor([&](int row, int col, QColor&) {
+        if (row > 0 && col == 4) shownAccounts.insert(grid.cell(4, grid.realRowIndex(row)));
+    });
+    grid.viewport()->grab();
+    EXPECT_EQ(shownAccounts, std::set<QString>({"admin"}));
+    EXPECT_EQ(grid.copyText().count("Engine"), 0);
+}
