@@ -2,8 +2,8 @@
 
 #include "fm_Main.h"
 
-#include "jet/dm_Inspect.h"
 #include "Keyloupe_fm_About.h"
+#include "jet/dm_Inspect.h"
 
 Tfm_About* fm_About = nullptr;
 

@@ -24,7 +24,8 @@ namespace {
 // The file-name part of a path: what follows the last "\", "/" or ":".
 QString fileNamePart(const QString& path) {
     int cut = -1;
-    for (QChar sep : {QChar('\\'), QChar('/'), QChar(':')}) cut = std::max(cut, int(path.lastIndexOf(sep)));
+    for (QChar sep : {QChar('\\'), QChar('/'), QChar(':')})
+        cut = std::max(cut, int(path.lastIndexOf(sep)));
     return path.mid(cut + 1);
 }
 
@@ -46,7 +47,9 @@ TForm1::TForm1(const QString& settingsFile, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-TDAODatabase& TForm1::db1() { return dm_Inspect->db1; }
+TDAODatabase& TForm1::db1() {
+    return dm_Inspect->db1;
+}
 
 void TForm1::FormCreate() {
     Loading = true;
@@ -71,7 +74,8 @@ void TForm1::FormCreate() {
         m_iniMgr = std::make_unique<TKaDumbIniFileMgr>(m_settingsFile);
         m_iniMgr->Load();
         RestoreWindowSettings(savedDAOChoice);
-        for (QComboBox* combo : {ui->cb_DB, ui->cb_MDW, ui->cb_Username, ui->cb_Password}) RestoreHistory(combo);
+        for (QComboBox* combo : {ui->cb_DB, ui->cb_MDW, ui->cb_Username, ui->cb_Password})
+            RestoreHistory(combo);
 
         ui->PageControl1->setCurrentWidget(ui->ts_Database);
         ui::setHintTiming({200, 20, 60000});
@@ -123,7 +127,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::FormClose() {
     StoreWindowSettings();
-    for (QComboBox* combo : {ui->cb_DB, ui->cb_MDW, ui->cb_Username, ui->cb_Password}) StoreHistory(combo);
+    for (QComboBox* combo : {ui->cb_DB, ui->cb_MDW, ui->cb_Username, ui->cb_Password})
+        StoreHistory(combo);
     m_iniMgr->Save();
 }
 
@@ -142,15 +147,21 @@ void TForm1::ConnectHandlers() {
     ConnectDatabaseInfoHandlers();
 }
 
-void TForm1::bt_RefreshClick() { RefreshAll(); }
+void TForm1::bt_RefreshClick() {
+    RefreshAll();
+}
 
-void TForm1::mi_QuitClick() { close(); }
+void TForm1::mi_QuitClick() {
+    close();
+}
 
 void TForm1::PageControl1Change(int index) {
     if (ui->PageControl1->widget(index) != ui->ts_Database && LoginChanged()) RefreshAll();
 }
 
-TDAOVersion TForm1::SelectedDAOVersion() const { return ui->rb_DAO35->isChecked() ? dvDAO35 : dvDAO36; }
+TDAOVersion TForm1::SelectedDAOVersion() const {
+    return ui->rb_DAO35->isChecked() ? dvDAO35 : dvDAO36;
+}
 
 bool TForm1::LoginChanged() const {
     return ui->cb_DB->currentText() != m_lastDatabase || ui->cb_MDW->currentText() != m_lastWorkgroup ||
@@ -175,7 +186,9 @@ bool TForm1::ConnectFromLogin() {
     }
 }
 
-void TForm1::DisconnectDB() { dm_Inspect->Disconnect(); }
+void TForm1::DisconnectDB() {
+    dm_Inspect->Disconnect();
+}
 
 void TForm1::RefreshAll() {
     ui->lb_Summary->setText(QString());

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: the four tabs, the refresh cycle that logs in and refills every view, and the
 // connect/disconnect wrappers every command uses. No connection is kept open between user actions.
-#include "jet/ConnectionHost.h"
 #include "commands/PermOp.h"
+#include "jet/ConnectionHost.h"
 #include "jet/DaoDS.h"
 
 #include <QMainWindow>

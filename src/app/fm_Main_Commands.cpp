@@ -41,7 +41,9 @@ void TForm1::CreatePopupMenus() {
 }
 
 namespace {
-QAction* item(QMenu* menu, const char* name) { return menu->findChild<QAction*>(QLatin1String(name)); }
+QAction* item(QMenu* menu, const char* name) {
+    return menu->findChild<QAction*>(QLatin1String(name));
+}
 } // namespace
 
 void TForm1::ConnectCommandHandlers() {
@@ -66,7 +68,8 @@ void TForm1::pu_PermsPopup() {
     const TStringGrid& grid = *ui->asg_Perms;
     const int r = grid.currentRow();
     const int c = grid.currentCol();
-    for (QAction* action : pu_Perms->actions()) action->setEnabled(false);
+    for (QAction* action : pu_Perms->actions())
+        action->setEnabled(false);
     if (r < 1) return;
     item(pu_Perms, "pui_PermNone")->setEnabled(true);
     item(pu_Perms, "pui_PermAll")->setEnabled(true);
@@ -80,14 +83,30 @@ void TForm1::pu_PermsPopup() {
     if (c == 5) item(pu_Perms, "pui_PermHex")->setEnabled(true);
 }
 
-void TForm1::pui_PermAddClick() { ChangePermission(true, false); }
-void TForm1::pui_PermRemoveClick() { ChangePermission(false, false); }
-void TForm1::pui_PermAllClick() { ChangePermission(true, true); }
-void TForm1::pui_PermNoneClick() { ChangePermission(false, true); }
-void TForm1::pui_UGAddClick() { DoUGCommand(ugAddToGroup); }
-void TForm1::pui_UGRemoveClick() { DoUGCommand(ugRemoveFromGroup); }
-void TForm1::pui_UGDeleteUserClick() { DoUGCommand(ugDeleteUser); }
-void TForm1::pui_UGDeleteGroupClick() { DoUGCommand(ugDeleteGroup); }
+void TForm1::pui_PermAddClick() {
+    ChangePermission(true, false);
+}
+void TForm1::pui_PermRemoveClick() {
+    ChangePermission(false, false);
+}
+void TForm1::pui_PermAllClick() {
+    ChangePermission(true, true);
+}
+void TForm1::pui_PermNoneClick() {
+    ChangePermission(false, true);
+}
+void TForm1::pui_UGAddClick() {
+    DoUGCommand(ugAddToGroup);
+}
+void TForm1::pui_UGRemoveClick() {
+    DoUGCommand(ugRemoveFromGroup);
+}
+void TForm1::pui_UGDeleteUserClick() {
+    DoUGCommand(ugDeleteUser);
+}
+void TForm1::pui_UGDeleteGroupClick() {
+    DoUGCommand(ugDeleteGroup);
+}
 
 // The commands themselves follow.
 void TForm1::ChangePermission(bool, bool) {}

@@ -5,7 +5,9 @@
 
 void TForm1::ConnectDatabaseInfoHandlers() {}
 
-bool TForm1::ReadDatabaseInfo() { return true; }
+bool TForm1::ReadDatabaseInfo() {
+    return true;
+}
 
 void TForm1::ClearDatabaseInfo() {
     for (QLabel* label : {ui->lb_CDPerms, ui->lb_CDPermsNZ, ui->lb_Groups, ui->lb_Users, ui->lb_MSPerms,

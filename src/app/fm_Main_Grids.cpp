@@ -16,9 +16,13 @@ namespace {
 
 // Runs a read that talks to DAO and turns object-layer failures into the component's error with the
 // message rule of DAO calls.
-template <class F> void daoRead(F&& f) { DAOCall([&] { f(); }); }
+template <class F> void daoRead(F&& f) {
+    DAOCall([&] { f(); });
+}
 
-QString qtext(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+QString qtext(const std::string& s) {
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 } // namespace
 
@@ -37,12 +41,14 @@ void TForm1::SetupPermissionsGrid() {
     grid.setOnGetAlignment(&PermsCellAlignment);
     grid.setOnGridHint([&grid](int row, int col, QString& hint) { hint = PermsCellHint(grid, row, col); });
     grid.setOnGetFormat(&SetTextCompareStyle);
-    connect(&grid, &TStringGrid::mouseDown, this,
-            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_permHelper->HandleMouseDown(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseDown, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+        m_permHelper->HandleMouseDown(b, s, x, y);
+    });
     connect(&grid, &TStringGrid::mouseMove, this,
             [this](TShiftState s, int x, int y) { m_permHelper->HandleMouseMove(s, x, y); });
-    connect(&grid, &TStringGrid::mouseUp, this,
-            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_permHelper->HandleMouseUp(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+        m_permHelper->HandleMouseUp(b, s, x, y);
+    });
     connect(&grid, &TStringGrid::rightClickCell, this,
             [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
     connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_PermsPopup);
@@ -68,12 +74,14 @@ void TForm1::SetupUsersGroupsGrid() {
     grid.setFixedRowCount(1);
     grid.setPopupMenu(pu_UserGroups);
     grid.setOnGetFormat(&SetTextCompareStyle);
-    connect(&grid, &TStringGrid::mouseDown, this,
-            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_ugHelper->HandleMouseDown(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseDown, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+        m_ugHelper->HandleMouseDown(b, s, x, y);
+    });
     connect(&grid, &TStringGrid::mouseMove, this,
             [this](TShiftState s, int x, int y) { m_ugHelper->HandleMouseMove(s, x, y); });
-    connect(&grid, &TStringGrid::mouseUp, this,
-            [this](Qt::MouseButton b, TShiftState s, int x, int y) { m_ugHelper->HandleMouseUp(b, s, x, y); });
+    connect(&grid, &TStringGrid::mouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
+        m_ugHelper->HandleMouseUp(b, s, x, y);
+    });
     connect(&grid, &TStringGrid::rightClickCell, this,
             [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
     connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
@@ -136,7 +144,9 @@ void TForm1::rb_PermSortClick(QObject* sender) {
     m_permHelper->EndUpdate();
 }
 
-void TForm1::bt_PermCopyClick() { CopyGridToClipboard(*ui->asg_Perms); }
+void TForm1::bt_PermCopyClick() {
+    CopyGridToClipboard(*ui->asg_Perms);
+}
 
 bool TForm1::ReadUsersAndGroups() {
     TStringGrid& grid = *ui->asg_UG;
@@ -159,7 +169,8 @@ bool TForm1::ReadUsersAndGroups() {
                 grid.setCell(0, i + 1, qtext(users->Item(com::Variant(i))->Name()));
             const QString dash = QStringLiteral("-"), yes = QStringLiteral("Y");
             for (int c = 1; c < grid.colCount(); ++c)
-                for (int r = 1; r < grid.rowCount(); ++r) grid.setCell(c, r, dash);
+                for (int r = 1; r < grid.rowCount(); ++r)
+                    grid.setCell(c, r, dash);
             for (std::int32_t i = 0; i < UserCount; ++i) {
                 const int r = i + 1;
                 dao::GroupsPtr memberOf = users->Item(com::Variant(i))->Groups();
@@ -196,4 +207,6 @@ void TForm1::ck_UGHideSysObjClick() {
     m_ugHelper->EndUpdate();
 }
 
-void TForm1::bt_UGCopyClick() { CopyGridToClipboard(*ui->asg_UG); }
+void TForm1::bt_UGCopyClick() {
+    CopyGridToClipboard(*ui->asg_UG);
+}

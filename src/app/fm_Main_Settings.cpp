@@ -19,8 +19,10 @@ const QString NotStored = QStringLiteral("???");
 // Leading and trailing blanks and control characters removed.
 QString trimmed(const QString& s) {
     qsizetype first = 0, last = s.size();
-    while (first < last && s.at(first).unicode() <= ' ') ++first;
-    while (last > first && s.at(last - 1).unicode() <= ' ') --last;
+    while (first < last && s.at(first).unicode() <= ' ')
+        ++first;
+    while (last > first && s.at(last - 1).unicode() <= ' ')
+        --last;
     return s.mid(first, last - first);
 }
 
@@ -101,14 +103,18 @@ void TForm1::RestoreHistory(QComboBox* combo) {
         if (value == NotStored) break;
         combo->addItem(trimmed(value));
     }
-    const QString text = m_iniMgr->ReadString(combo->objectName() + QStringLiteral("_Str"), NotStored).trimmed();
-    if (text != NotStored) combo->setEditText(text);
-    else combo->setEditText(combo == ui->cb_Username ? QStringLiteral("admin") : QString());
+    const QString text =
+        m_iniMgr->ReadString(combo->objectName() + QStringLiteral("_Str"), NotStored).trimmed();
+    if (text != NotStored)
+        combo->setEditText(text);
+    else
+        combo->setEditText(combo == ui->cb_Username ? QStringLiteral("admin") : QString());
 }
 
 void TForm1::StoreHistory(QComboBox* combo) {
     const int last = std::min(combo->count() - 1, 99);
-    for (int n = 0; n <= last; ++n) m_iniMgr->WriteString(historyKey(combo, n), combo->itemText(n));
+    for (int n = 0; n <= last; ++n)
+        m_iniMgr->WriteString(historyKey(combo, n), combo->itemText(n));
     m_iniMgr->WriteString(combo->objectName() + QStringLiteral("_Str"), combo->currentText());
 }
 
@@ -130,7 +136,9 @@ void TForm1::AddToHistory(QComboBox* combo) {
     combo->setEditText(text);
 }
 
-void TForm1::cb_Exit(QComboBox* combo) { AddToHistory(combo); }
+void TForm1::cb_Exit(QComboBox* combo) {
+    AddToHistory(combo);
+}
 
 void TForm1::btClearHistoryClick() {
     for (QComboBox* combo : {ui->cb_DB, ui->cb_MDW, ui->cb_Username, ui->cb_Password}) {

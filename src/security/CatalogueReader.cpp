@@ -100,9 +100,12 @@ void FillPermissionCells(TPermRow& Row, int RowLevel, TContainerClass Class, std
                          bool ReadFailed) {
     for (int c = FirstPermColumn; c <= LastPermColumn; ++c) {
         char letter;
-        if (!ColumnApplies(c, Class, RowLevel, ObjectName)) letter = '-';
-        else if (ReadFailed) letter = '?';
-        else letter = PermissionLetter(Row.Explicit, Row.Effective, c);
+        if (!ColumnApplies(c, Class, RowLevel, ObjectName))
+            letter = '-';
+        else if (ReadFailed)
+            letter = '?';
+        else
+            letter = PermissionLetter(Row.Explicit, Row.Effective, c);
         Row.Letters[static_cast<std::size_t>(c - FirstPermColumn)] = letter;
     }
 }

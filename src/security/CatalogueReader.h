@@ -13,15 +13,15 @@
 
 // One permissions row, laid out as the grid's cells.
 struct TPermRow {
-    std::int32_t Seq = 0;          // cell 0: sequence number in reading order, from 1
-    std::string Container;         // cell 1
-    std::string ObjectName;        // cell 2: document name or "<container>"
-    char Kind = 'U';               // cell 3: 'U' or 'G'
-    std::string UGName;            // cell 4
-    std::int32_t Explicit = 0;     // cell 5 as PermHex
-    std::int32_t Effective = 0;    // cell 6 as PermHex
-    char Inherit = '-';            // cell 7: 'T', 'F' or '-'
-    char Owner = '-';              // cell 8: 'O' or '-'
+    std::int32_t Seq = 0;       // cell 0: sequence number in reading order, from 1
+    std::string Container;      // cell 1
+    std::string ObjectName;     // cell 2: document name or "<container>"
+    char Kind = 'U';            // cell 3: 'U' or 'G'
+    std::string UGName;         // cell 4
+    std::int32_t Explicit = 0;  // cell 5 as PermHex
+    std::int32_t Effective = 0; // cell 6 as PermHex
+    char Inherit = '-';         // cell 7: 'T', 'F' or '-'
+    char Owner = '-';           // cell 8: 'O' or '-'
     std::array<char, SecColCount - FirstPermColumn> Letters{}; // cells 9-30
 };
 

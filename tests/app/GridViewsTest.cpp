@@ -1,0 +1,271 @@
+// The permissions grid and the users/groups matrix after real refreshes on engine-made files.
+#include "AppTestSupport.h"
+
+#include "dao/Dao.h"
+#include "grids/ASGHelper.h"
+#include "grids/PermsGrid.h"
+#include "grids/UGGrid.h"
+#include "grids/control/StringGrid.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+struct Row {
+    int real;
+    QStringList cells;
+};
+
+// The rows shown, in display order.
+std::vector<Row> shownRows(TStringGrid& grid) {
+    std::vector<Row> rows;
+    for (int d = 1; d < grid.displayRowCount(); ++d) {
+        Row row{grid.realRowIndex(d), {}};
+        for (int c = 0; c < grid.colCount(); ++c)
+            row.cells << grid.cell(c, row.real);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+const Row* findRow(const std::vector<Row>& rows, const QString& container, const QString& object,
+                   const QString& account) {
+    for (const Row& r : rows)
+        if (r.cells[1] == container && r.cells[2] == object && r.cells[4] == account) return &r;
+    return nullptr;
+}
+
+} // namespace
+
+class GridViewsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    TTestFiles files;
+    QString ini() const { return tmp.filePath(QStringLiteral("keyloupe.ini")); }
+
+    TStringGrid& perms(TAppFixture& app) { return *app.find<TStringGrid>("asg_Perms"); }
+    TStringGrid& matrix(TAppFixture& app) { return *app.find<TStringGrid>("asg_UG"); }
+
+    void refreshAs(TAppFixture& app, const QString& user = QStringLiteral("admin"),
+                   const QString& password = QString()) {
+        app.setLogin(files.mdb, files.mdw, user, password);
+        app.form().RefreshAll();
+    }
+    void showAll(TAppFixture& app) {
+        app.find<QCheckBox>("ck_PermHideSysObj")->setChecked(false);
+        app.find<QCheckBox>("ck_PermHidePerm0")->setChecked(false);
+    }
+
+private slots:
+    void initTestCase() {
+        files = MakeTestFiles(tmp.path());
+        // A lower-case "msys" table, and a secured table that only admin may read the security of.
+        dao::WorkspacePtr ws = LoginWorkspace(files.mdw);
+        dao::DatabasePtr db = ws->OpenDatabase(files.mdb.toStdString(), com::Variant(false),
+                                               com::Variant(false), com::Variant(""));
+        db->CreateDocument("Tables", "msysLocal");
+        dao::ContainerPtr tables = db->Containers()->Item(com::Variant("Tables"));
+        dao::DocumentPtr orders = tables->Documents()->Item(com::Variant("Orders"));
+        orders->SetUserName("Sales");
+        orders->SetPermissions(0x14);
+        orders->SetUserName("Users");
+        orders->SetPermissions(0);
+        orders->SetUserName("Admins");
+        orders->SetPermissions(0);
+        orders->SetUserName("alice");
+        orders->SetPermissions(0);
+    }
+
+    void rowsAreReadInCatalogueOrderAndCounted() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app);
+        TStringGrid& grid = perms(app);
+        QCOMPARE(grid.rowCount() - 1, app.form().PermRowCount);
+        const int accounts = app.form().UserCount + app.form().GroupCount;
+        QCOMPARE(app.form().UserCount, 5);
+        QCOMPARE(app.form().GroupCount, 3);
+
+        // The Modules container holds no documents: one row per user, then one per group.
+        std::vector<Row> modules;
+        for (const Row& r : shownRows(grid))
+            if (r.cells[1] == QStringLiteral("Modules")) modules.push_back(r);
+        QCOMPARE(int(modules.size()), accounts);
+        std::sort(modules.begin(), modules.end(),
+                  [](const Row& a, const Row& b) { return a.cells[0].toInt() < b.cells[0].toInt(); });
+        for (int i = 0; i < accounts; ++i) {
+            QCOMPARE(modules[i].cells[3], i < 5 ? QStringLiteral("U") : QStringLiteral("G"));
+            QCOMPARE(modules[i].cells[2], QStringLiteral("<container>"));
+            QVERIFY(modules[i].cells[7] == QStringLiteral("T") || modules[i].cells[7] == QStringLiteral("F"));
+        }
+        // Num holds the reading order: consecutive numbers for consecutive reads.
+        for (int i = 1; i < accounts; ++i)
+            QCOMPARE(modules[i].cells[0].toInt(), modules[i - 1].cells[0].toInt() + 1);
+
+        int nonZero = 0;
+        for (const Row& r : shownRows(grid))
+            nonZero += r.cells[5] != QStringLiteral("00000");
+        QCOMPARE(nonZero, app.form().PermNonZeroCount);
+    }
+
+    void documentRowsOwnerMarksAndDatabaseColumns() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app);
+        const auto rows = shownRows(perms(app));
+        const Row* adminOrders =
+            findRow(rows, QStringLiteral("Tables"), QStringLiteral("Orders"), QStringLiteral("admin"));
+        const Row* aliceOrders =
+            findRow(rows, QStringLiteral("Tables"), QStringLiteral("Orders"), QStringLiteral("alice"));
+        QVERIFY(adminOrders && aliceOrders);
+        QCOMPARE(adminOrders->cells[7], QStringLiteral("-"));
+        QCOMPARE(adminOrders->cells[8], QStringLiteral("O")); // admin created it
+        QCOMPARE(aliceOrders->cells[8], QStringLiteral("-"));
+        // alice holds RetrieveData only through Sales: "I" under RetrieveData, nothing explicit.
+        QCOMPARE(aliceOrders->cells[5], QStringLiteral("00000"));
+        QCOMPARE(aliceOrders->cells[16], QStringLiteral("I"));
+        const Row* salesOrders =
+            findRow(rows, QStringLiteral("Tables"), QStringLiteral("Orders"), QStringLiteral("Sales"));
+        QCOMPARE(salesOrders->cells[5], QStringLiteral("00014"));
+        QCOMPARE(salesOrders->cells[16], QStringLiteral("E"));
+        // Form rights do not apply to a table.
+        QCOMPARE(salesOrders->cells[20], QStringLiteral("-"));
+
+        for (const Row& r : rows) {
+            const bool msysDb =
+                r.cells[1] == QStringLiteral("Databases") && r.cells[2] == QStringLiteral("MSysDb");
+            for (int c = 28; c <= 30; ++c)
+                QCOMPARE(r.cells[c] != QStringLiteral("-"), msysDb);
+        }
+    }
+
+    void unreadableRowsShowQuestionMarks() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app, QStringLiteral("bob"));
+        const auto rows = shownRows(perms(app));
+        QVERIFY(!rows.empty());
+        // bob may not read the security of others on a database admin owns: "?" where a right applies.
+        const Row* aliceOrders =
+            findRow(rows, QStringLiteral("Tables"), QStringLiteral("Orders"), QStringLiteral("alice"));
+        QVERIFY(aliceOrders);
+        QCOMPARE(aliceOrders->cells[16], QStringLiteral("?"));
+        QCOMPARE(aliceOrders->cells[20], QStringLiteral("-"));
+        QCOMPARE(app.form().PermRowCount, perms(app).rowCount() - 1);
+    }
+
+    void hideOptionsAndSortSwitch() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app);
+        const int all = perms(app).displayRowCount();
+
+        app.find<QCheckBox>("ck_PermHideSysObj")->click(); // on
+        auto rows = shownRows(perms(app));
+        QVERIFY(int(rows.size()) < all - 1);
+        for (const Row& r : rows) {
+            QVERIFY(!r.cells[2].startsWith(QStringLiteral("MSys")));
+            QVERIFY(r.cells[4] != QStringLiteral("Engine") && r.cells[4] != QStringLiteral("Creator"));
+        }
+        QVERIFY(
+            findRow(rows, QStringLiteral("Tables"), QStringLiteral("msysLocal"), QStringLiteral("admin")));
+
+        app.find<QCheckBox>("ck_PermHidePerm0")->click(); // on
+        rows = shownRows(perms(app));
+        for (const Row& r : rows)
+            QVERIFY(r.cells[5] != QStringLiteral("00000"));
+        // alice's Orders row is hidden though its effective value is not zero.
+        QVERIFY(!findRow(rows, QStringLiteral("Tables"), QStringLiteral("Orders"), QStringLiteral("alice")));
+
+        // Sorting by group/user keeps the hide options in force and puts groups first.
+        app.find<QRadioButton>("rb_PermSortUG")->click();
+        const auto sorted = shownRows(perms(app));
+        QCOMPARE(sorted.size(), rows.size());
+        QCOMPARE(sorted.front().cells[3], QStringLiteral("G"));
+        for (size_t i = 1; i < sorted.size(); ++i) {
+            const QStringList& a = sorted[i - 1].cells;
+            const QStringList& b = sorted[i].cells;
+            QVERIFY(a[3] <= b[3]);
+            if (a[3] == b[3]) QVERIFY(a[4].compare(b[4], Qt::CaseInsensitive) <= 0);
+        }
+    }
+
+    void selectionIsKeptByRealIndexAcrossARefresh() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app);
+        TStringGrid& grid = perms(app);
+        grid.selectCell(12, 7);
+        const int real = grid.realRowIndex(7);
+        app.form().RefreshAll();
+        QCOMPARE(grid.currentCol(), 12);
+        QCOMPARE(grid.realRowIndex(grid.currentRow()), real);
+    }
+
+    void matrixMarksSortAndHiddenSystemUsers() {
+        TAppFixture app(ini());
+        refreshAs(app);
+        TStringGrid& m = matrix(app);
+        QCOMPARE(m.cell(0, 0), QStringLiteral("Users \\ Groups"));
+        QCOMPARE(m.colCount(), 4);
+        QStringList shownUsers;
+        for (int d = 1; d < m.displayRowCount(); ++d)
+            shownUsers << m.cell(0, m.realRowIndex(d));
+        QCOMPARE(shownUsers,
+                 (QStringList{QStringLiteral("admin"), QStringLiteral("alice"), QStringLiteral("bob")}));
+        int salesCol = -1, adminsCol = -1;
+        for (int c = 1; c < m.colCount(); ++c) {
+            if (m.cell(c, 0) == QStringLiteral("Sales")) salesCol = c;
+            if (m.cell(c, 0) == QStringLiteral("Admins")) adminsCol = c;
+        }
+        QVERIFY(salesCol > 0 && adminsCol > 0);
+        auto mark = [&](const QString& user, int col) {
+            for (int r = 1; r < m.rowCount(); ++r)
+                if (m.cell(0, r) == user) return m.cell(col, r);
+            return QString();
+        };
+        QCOMPARE(mark(QStringLiteral("alice"), salesCol), QStringLiteral("Y"));
+        QCOMPARE(mark(QStringLiteral("bob"), salesCol), QStringLiteral("-"));
+        QCOMPARE(mark(QStringLiteral("admin"), adminsCol), QStringLiteral("Y"));
+
+        app.find<QCheckBox>("ck_UGHideSysObj")->click(); // show Engine and Creator
+        QCOMPARE(m.displayRowCount() - 1, 5);
+        QCOMPARE(app.form().UserCount, 5);
+
+        app.form().ClearUsersGroupsView();
+        QCOMPARE(m.rowCount(), 2);
+        QCOMPARE(m.cell(0, 1), QString());
+        QCOMPARE(m.cell(salesCol, 0), QStringLiteral("Sales")); // row 0 stays
+    }
+
+    void failedRefreshEmptiesTheGrids() {
+        TAppFixture app(ini());
+        refreshAs(app);
+        app.setLogin(files.mdb, files.mdw, QStringLiteral("admin"), QStringLiteral("wrong"));
+        app.form().RefreshAll();
+        TStringGrid& grid = perms(app);
+        QCOMPARE(grid.rowCount(), 10);
+        for (int r = 1; r < 10; ++r)
+            QCOMPARE(grid.cell(4, r), QString());
+        QCOMPARE(grid.cell(4, 0), QStringLiteral("UGName"));
+    }
+
+    void copyPutsTheShownCellsOnTheClipboard() {
+        TAppFixture app(ini());
+        refreshAs(app);
+        app.find<QPushButton>("bt_PermCopy")->click();
+        const QString text = QGuiApplication::clipboard()->text();
+        const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), perms(app).displayRowCount());
+        QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 31);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Num\tContainer\tObject Name\t User/Group\tUGName")));
+    }
+};
+
+QTEST_MAIN(GridViewsTest)
+#include "GridViewsTest.moc"
