@@ -1,12 +1,221 @@
+// Database files: creation with Jet's default catalogue, opening with the format and permission checks,
+// and the Database object.
 #include "DatabaseOpen.h"
 
-namespace dao::engine {
+#include "FileFormat.h"
+#include "PropertyList.h"
+#include "Query.h"
+#include "Rights.h"
+#include "SecuredObjects.h"
 
-DatabasePtr openDatabase(const WorkspaceStatePtr&, const std::string&, bool, bool) {
-    fail(errNotSupported, "Databases are not available yet.");
+#include <cstdio>
+
+namespace dao::engine {
+namespace {
+
+const char* const kDatabaseSchema = R"sql(
+CREATE TABLE MSysDatabase(
+    Format TEXT NOT NULL, CollatingOrder INTEGER NOT NULL, AdminsSID BLOB NOT NULL, DateCreate TEXT NOT NULL);
+CREATE TABLE MSysObjects(
+    Id INTEGER PRIMARY KEY,
+    ParentId INTEGER NOT NULL,
+    Name TEXT NOT NULL,
+    Type INTEGER NOT NULL,
+    Owner BLOB NOT NULL,
+    DateCreate TEXT NOT NULL,
+    DateUpdate TEXT NOT NULL,
+    Flags INTEGER NOT NULL DEFAULT 0);
+CREATE UNIQUE INDEX MSysObjectsByName ON MSysObjects(ParentId, Name COLLATE NOCASE);
+CREATE TABLE MSysACEs(
+    ObjectId INTEGER NOT NULL REFERENCES MSysObjects(Id) ON DELETE CASCADE,
+    SID BLOB NOT NULL,
+    ACM INTEGER NOT NULL,
+    FInheritable INTEGER NOT NULL DEFAULT 0,
+    PRIMARY KEY (ObjectId, SID)) WITHOUT ROWID;
+)sql";
+
+constexpr std::int32_t kCollatingGeneral = 1033; // dbSortGeneral
+
+// The new database's catalogue: containers, the Databases documents and the system tables, with Jet's
+// default permissions, which leave the database open to everyone until an administrator secures it.
+void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& creator, const Sid& admins) {
+    Statement obj(db, "INSERT INTO MSysObjects(ParentId, Name, Type, Owner, DateCreate, DateUpdate, Flags) "
+                      "VALUES (?1, ?2, ?3, ?4, strftime('%Y-%m-%d %H:%M:%S', 'now'), "
+                      "strftime('%Y-%m-%d %H:%M:%S', 'now'), ?5)");
+    Statement ace(db, "INSERT INTO MSysACEs(ObjectId, SID, ACM, FInheritable) VALUES (?1, ?2, ?3, ?4)");
+    const Sid users = usersGroupSid();
+    const Sid engineSid = engineUserSid();
+    auto add = [&](std::int64_t parent, const char* name, std::int32_t type, const Sid& owner,
+                   std::int32_t flags, std::int32_t acm, bool inheritable) {
+        obj.reset();
+        obj.bind(1, parent).bind(2, std::string_view(name)).bind(3, std::int64_t(type));
+        obj.bindBlob(4, owner.data(), Sid::size()).bind(5, std::int64_t(flags));
+        obj.run();
+        const std::int64_t id = db.lastInsertId();
+        for (const Sid* group : {&admins, &users}) {
+            ace.reset();
+            ace.bind(1, id).bindBlob(2, group->data(), Sid::size()).bind(3, std::int64_t(acm));
+            ace.bind(4, std::int64_t(inheritable ? 1 : 0));
+            ace.run();
+        }
+        return id;
+    };
+    std::vector<const char*> containers = {"Databases", "Forms",   "Modules", "Relationships",
+                                           "Reports",   "Scripts", "SysRel",  "Tables"};
+    if (format == "4.0") containers.insert(containers.begin(), "DataAccessPages");
+    std::int64_t databases = 0, tables = 0;
+    for (const char* name : containers) {
+        const std::int64_t id = add(0, name, kTypeContainer, creator, 0, kFullAccess, true);
+        if (std::string_view(name) == "Databases") databases = id;
+        if (std::string_view(name) == "Tables") tables = id;
+    }
+    add(databases, "MSysDb", kTypeDatabaseDocument, creator, 0, kDBOpen | kDBExclusive | kDBAdmin, false);
+    add(databases, "SummaryInfo", kTypeDatabaseDocument, creator, 0, kFullAccess, false);
+    add(databases, "UserDefined", kTypeDatabaseDocument, creator, 0, kFullAccess, false);
+    add(tables, "MSysACEs", kTypeTable, engineSid, kFlagsSystem, kReadDef, false);
+    add(tables, "MSysDatabase", kTypeTable, engineSid, kFlagsSystem, kReadDef | kRetrieveData, false);
+    add(tables, "MSysObjects", kTypeTable, engineSid, kFlagsSystem, kReadDef | kRetrieveData, false);
 }
-DatabasePtr createDatabase(const WorkspaceStatePtr&, const std::string&, const std::string&) {
-    fail(errNotSupported, "Databases are not available yet.");
+
+class DatabaseImpl : public Database {
+public:
+    DatabaseImpl(SessionPtr s, std::string name) : s_(std::move(s)), name_(std::move(name)) {}
+
+    std::string Name() override { return name_; }
+    std::string Version() override { return s_->identity().format; }
+    std::int32_t CollatingOrder() override { return s_->identity().collatingOrder; }
+    Variant ReplicaID() override { return Variant::null(); }
+    bool Updatable() override { return !s_->readOnly(); }
+    ContainersPtr Containers() override {
+        if (!containers_) containers_ = makeContainers(s_);
+        return containers_;
+    }
+    QueryDefPtr CreateQueryDef(const std::string& name, const std::string& sql) override {
+        return guarded(s_->log(), [&] {
+            if (!name.empty())
+                fail(errNotSupported, "Only temporary query definitions (with an empty name) are supported.");
+            return makeTemporaryQuery(s_, sql);
+        });
+    }
+    PropertiesPtr Properties() override {
+        auto s = s_;
+        const std::string name = name_;
+        return std::make_shared<PropertiesImpl>(
+            s_->workspace()->log,
+            std::vector<PropertyDef>{
+                {"Name", [name] { return Variant(name); }},
+                {"Connect", [] { return Variant(""); }},
+                {"Transactions", [] { return Variant(true); }},
+                {"Updatable", [s] { return Variant(!s->readOnly()); }},
+                {"CollatingOrder", [s] { return Variant(s->identity().collatingOrder); }},
+                {"QueryTimeout", [] { return Variant(std::int16_t(60)); }},
+                {"Version", [s] { return Variant(s->identity().format); }},
+                {"RecordsAffected", [] { return Variant(std::int32_t(0)); }},
+                {"ReplicaID", [] { return Variant::null(); }},
+                {"DesignMasterID", [] { return Variant(""); }},
+                {"Connection",
+                 []() -> Variant {
+                     fail(errNotSupported, "The Connection property is not available in a Jet workspace.");
+                 }},
+            });
+    }
+    DocumentPtr CreateDocument(const std::string& containerName, const std::string& name) override {
+        return guarded(s_->log(), [&] {
+            const std::uint32_t c = s_->findContainer(containerName);
+            if (c == Session::npos) fail(errItemNotFound, "Container '" + containerName + "' not found.");
+            return makeDocument(s_, s_->createDocuments(c, {name}).front());
+        });
+    }
+
+    const SessionPtr& session() const { return s_; }
+
+private:
+    SessionPtr s_;
+    std::string name_;
+    ContainersPtr containers_;
+};
+
+[[noreturn]] void refuse(const FileProblem& p) {
+    switch (p.code) {
+    case FileProblem::Missing:
+        fail(errFileNotFound, p.text);
+    case FileProblem::Newer:
+        fail(errUnrecognizedFormat, "Unrecognized database format: " + p.text);
+    default:
+        fail(errNotDatabaseFile, "Cannot open the database: " + p.text);
+    }
+}
+
+} // namespace
+
+DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, bool exclusive,
+                         bool readOnly) {
+    const FileProblem problem = checkFile(path, FileKind::Database);
+    if (problem.code != FileProblem::None) refuse(problem);
+    auto db = std::make_unique<Connection>(path);
+    SessionPtr s;
+    try {
+        for (const char* table : {"MSysDatabase", "MSysObjects", "MSysACEs"})
+            if (!db->tableExists(table))
+                fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
+        s = std::make_shared<Session>(ws, std::move(db), readOnly);
+    } catch (const DaoError& e) {
+        if (e.number() == errNotDatabaseFile && e.description().find(path) == std::string::npos)
+            fail(errNotDatabaseFile, "Cannot open the database '" + path + "': " + e.description());
+        throw;
+    }
+    const std::string& format = s->identity().format;
+    if (format != "3.0" && format != "4.0")
+        fail(errUnrecognizedFormat, "Unrecognized database format '" + path + "' (" + format + ").");
+    if (format == "4.0" && ws->dao35())
+        fail(errUnrecognizedFormat, "Unrecognized database format '" + path + "': format 4.0 needs DAO 3.6.");
+
+    const std::uint32_t databases = s->findContainer("Databases");
+    const std::uint32_t msysDb =
+        databases == Session::npos ? Session::npos : s->findDocument(databases, "MSysDb");
+    if (msysDb == Session::npos)
+        fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
+    const std::int32_t need = exclusive ? (kDBOpen | kDBExclusive) : kDBOpen;
+    if (!s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) && (s->loginRights(msysDb) & need) != need)
+        fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
+                                  (exclusive ? " exclusively." : "."));
+    return std::make_shared<DatabaseImpl>(std::move(s), path);
+}
+
+DatabasePtr createDatabase(const WorkspaceStatePtr& ws, const std::string& path, const std::string& format) {
+    if (format != "3.0" && format != "4.0")
+        fail(errInvalidArgument, "The database format must be \"3.0\" or \"4.0\".");
+    if (format == "4.0" && ws->dao35())
+        fail(errInvalidArgument, "DAO 3.5 cannot create a format 4.0 database.");
+    createEmptyFile(path);
+    try {
+        Connection db(path);
+        {
+            Transaction tx(db, Transaction::Write);
+            db.exec(stampSql(FileKind::Database).c_str());
+            db.exec(kDatabaseSchema);
+            const Sid admins = ws->current()->adminsSid();
+            Statement id(db, "INSERT INTO MSysDatabase(Format, CollatingOrder, AdminsSID, DateCreate) "
+                             "VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%S', 'now'))");
+            id.bind(1, format)
+                .bind(2, std::int64_t(kCollatingGeneral))
+                .bindBlob(3, admins.data(), Sid::size());
+            id.run();
+            writeDefaultCatalog(db, format, ws->userSid, admins);
+            tx.commit();
+        }
+        db.exec("PRAGMA journal_mode=WAL");
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+    return openDatabase(ws, path, false, false);
+}
+
+SessionPtr sessionOf(const DatabasePtr& db) {
+    auto* impl = dynamic_cast<DatabaseImpl*>(db.get());
+    if (!impl) fail(errInvalidArgument, "The database was not opened by this engine.");
+    return impl->session();
 }
 
 } // namespace dao::engine

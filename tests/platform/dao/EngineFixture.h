@@ -78,6 +78,36 @@ protected:
         g->Users()->Append(g->CreateUser(user, dao::Variant(), dao::Variant()));
     }
 
+    static dao::DatabasePtr open(const dao::WorkspacePtr& ws, const std::string& path, bool exclusive = false,
+                                 bool readOnly = false) {
+        return ws->OpenDatabase(path, dao::Variant(exclusive), dao::Variant(readOnly), dao::Variant(""));
+    }
+    // The container itself when document is empty.
+    static std::shared_ptr<dao::SecuredObject>
+    object(const dao::DatabasePtr& db, const std::string& container, const std::string& document = "") {
+        auto c = db->Containers()->Item(container);
+        if (document.empty()) return c;
+        return c->Documents()->Item(document);
+    }
+    static std::int32_t explicitOf(const dao::DatabasePtr& db, const std::string& container,
+                                   const std::string& document, const std::string& account) {
+        auto o = object(db, container, document);
+        o->SetUserName(account);
+        return o->Permissions();
+    }
+    static std::int32_t effectiveOf(const dao::DatabasePtr& db, const std::string& container,
+                                    const std::string& document, const std::string& account) {
+        auto o = object(db, container, document);
+        o->SetUserName(account);
+        return o->AllPermissions();
+    }
+    static void grant(const dao::DatabasePtr& db, const std::string& container, const std::string& document,
+                      const std::string& account, std::int32_t value) {
+        auto o = object(db, container, document);
+        o->SetUserName(account);
+        o->SetPermissions(value);
+    }
+
     TempDir dir;
     std::string mdw;
 };

@@ -1,0 +1,155 @@
+// Builds a workgroup with 100 accounts and a database with 10,000 documents, then times the catalogue
+// walk as the permissions grid reads it: for every container and document, for every user and then
+// every group: set UserName, read Permissions, AllPermissions, Inherit (containers), Name and Owner.
+//
+// Usage: engine_walk [DIR] [--documents N] [--accounts N]   (files go to a temporary directory by default)
+#include "dao/Dao.h"
+#include "dao/JetAdmin.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using dao::Variant;
+
+double secondsSince(Clock::time_point t0) {
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+struct WalkResult {
+    long rows = 0;
+    long nonZero = 0;
+    long owned = 0;
+    long checksum = 0;
+};
+
+// One pass over the catalogue in the grid's reading order.
+WalkResult walk(const dao::WorkspacePtr& ws, const dao::DatabasePtr& db) {
+    WalkResult r;
+    auto users = ws->Users();
+    auto groups = ws->Groups();
+    const int userCount = users->Count(), groupCount = groups->Count();
+    auto row = [&](dao::SecuredObject& obj, const std::string& account, dao::Container* container) {
+        ++r.rows;
+        obj.SetUserName(account);
+        const std::int32_t explicitValue = obj.Permissions();
+        const std::int32_t effective = obj.AllPermissions();
+        if (explicitValue != 0) ++r.nonZero;
+        r.checksum += effective & 0xFF;
+        if (container && container->Inherit()) ++r.checksum;
+        r.checksum += static_cast<long>(obj.Name().size());
+        if (obj.Owner() == account) ++r.owned;
+    };
+    auto accounts = [&](dao::SecuredObject& obj, dao::Container* container) {
+        for (int j = 0; j < userCount; ++j)
+            row(obj, users->Item(Variant(std::int32_t(j)))->Name(), container);
+        for (int j = 0; j < groupCount; ++j)
+            row(obj, groups->Item(Variant(std::int32_t(j)))->Name(), container);
+    };
+    auto containers = db->Containers();
+    for (int i = 0; i < containers->Count(); ++i) {
+        auto c = containers->Item(Variant(std::int32_t(i)));
+        accounts(*c, c.get());
+        auto docs = c->Documents();
+        for (int k = 0; k < docs->Count(); ++k)
+            accounts(*docs->Item(Variant(std::int32_t(k))), nullptr);
+    }
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string dir;
+    int documents = 10000, accounts = 100;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--documents" && i + 1 < argc)
+            documents = std::atoi(argv[++i]);
+        else if (a == "--accounts" && i + 1 < argc)
+            accounts = std::atoi(argv[++i]);
+        else
+            dir = a;
+    }
+    bool temporary = false;
+    if (dir.empty()) {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "engine_walk_XXXXXX").string();
+        if (!mkdtemp(tmpl.data())) return 1;
+        dir = tmpl;
+        temporary = true;
+    }
+    const std::string mdw = (std::filesystem::path(dir) / "walk.mdw").string();
+    const std::string mdb = (std::filesystem::path(dir) / "walk.mdb").string();
+    std::filesystem::remove(mdw);
+    std::filesystem::remove(mdb);
+
+    try {
+        dao::registerEngineClasses();
+        auto t0 = Clock::now();
+        dao::CreateWorkgroupFile(mdw, "Walk", "Bench", "walk-0001");
+        auto engine = com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine36, dao::IID_DBEngine);
+        engine->SetSystemDB(mdw);
+        auto ws = engine->CreateWorkspace("bench", "admin", "", Variant(std::int32_t(dao::dbUseJet)));
+        // The built-ins are 5 accounts; add groups (a fifth of the rest) and users, each user in two groups.
+        const int extra = accounts > 5 ? accounts - 5 : 0;
+        const int groupCount = std::max(1, extra / 5), userCount = extra - groupCount;
+        std::vector<dao::BulkAccount> list;
+        for (int g = 0; g < groupCount; ++g)
+            list.push_back({"Group" + std::to_string(g), "gpid-" + std::to_string(g), "", true, {}});
+        for (int u = 0; u < userCount; ++u)
+            list.push_back(
+                {"User" + std::to_string(u),
+                 "upid-" + std::to_string(u),
+                 "",
+                 false,
+                 {"Group" + std::to_string(u % groupCount), "Group" + std::to_string((u + 1) % groupCount)}});
+        dao::CreateAccounts(ws, list);
+        ws->CreateDatabase(mdb, "4.0");
+        {
+            auto db = ws->OpenDatabase(mdb, Variant(false), Variant(false), Variant(""));
+            const char* kinds[] = {"Tables", "Forms", "Reports", "Scripts", "Modules"};
+            for (int k = 0; k < 5; ++k) {
+                std::vector<std::string> names;
+                for (int i = k; i < documents; i += 5)
+                    names.push_back(std::string(kinds[k]).substr(0, 3) + std::to_string(i));
+                dao::CreateDocuments(db, kinds[k], names);
+            }
+            // Some explicit permissions so the walk reads real values: every tenth document gets one user
+            // and one group entry.
+            std::vector<dao::BulkPermission> grants;
+            for (int i = 0; i < documents; i += 10) {
+                const char* kind = kinds[i % 5];
+                const std::string doc = std::string(kind).substr(0, 3) + std::to_string(i);
+                grants.push_back(
+                    {kind, doc, "User" + std::to_string(i % std::max(1, userCount)), 0x104, false});
+                grants.push_back({kind, doc, "Group" + std::to_string(i % groupCount), 0x20004, false});
+            }
+            dao::SetPermissions(db, grants);
+        }
+        std::printf("setup: %d accounts, %d documents in %.2f s\n", 5 + extra, documents, secondsSince(t0));
+
+        for (int pass = 1; pass <= 3; ++pass) {
+            t0 = Clock::now();
+            auto db = ws->OpenDatabase(mdb, Variant(false), Variant(false), Variant(""));
+            const double openSeconds = secondsSince(t0);
+            const WalkResult r = walk(ws, db);
+            const double total = secondsSince(t0);
+            std::printf(
+                "pass %d: open+load %.3f s, walk of %ld rows %.3f s (%.0f ns/row), non-zero %ld, owned %ld, "
+                "checksum %ld\n",
+                pass, openSeconds, r.rows, total, total * 1e9 / static_cast<double>(r.rows), r.nonZero,
+                r.owned, r.checksum);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "engine_walk: %s\n", e.what());
+        return 1;
+    }
+    if (temporary) std::filesystem::remove_all(dir);
+    return 0;
+}
