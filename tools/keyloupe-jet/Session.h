@@ -27,6 +27,7 @@ public:
 
     dao::DBEngine& engine() { return *engine_; }
     dao::Workspace& workspace() { return *workspace_; }
+    const dao::WorkspacePtr& workspacePtr() const { return workspace_; }
 
     // Opens a database shared (not exclusive); read-only when asked.
     dao::DatabasePtr openDatabase(const std::string& path, bool readOnly);
