@@ -197,16 +197,6 @@ TEST_F(JetToolRoundTrip, EngineErrorsSurfaceWithStatusOne) {
     EXPECT_EQ(unknownAccount.err, expectedError([&] { findContainer(*db, "Tables")->SetUserName("ghost"); },
                                                 dao::errNotValidAccount));
 
-    auto shortPid = runTool({"add-user", "lee", "abc", "--workgroup", wg_});
-    EXPECT_EQ(shortPid.status, 1);
-    EXPECT_EQ(shortPid.err, expectedError(
-                                [&] {
-                                    auto& ws = admin.workspace();
-                                    ws.Users()->Append(ws.CreateUser(std::string("lee"), std::string("abc"),
-                                                                     com::Variant()));
-                                },
-                                dao::errPidLength));
-
     // A workgroup file is never overwritten.
     auto again = runTool({"create-workgroup", wg_});
     EXPECT_EQ(again.status, 1);
