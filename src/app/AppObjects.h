@@ -8,6 +8,9 @@
 class TForm1;
 class Tdm_Inspect;
 class Tfm_About;
+class Tfm_UGAdd;
+class Tfm_Hex;
+class Tfm_Explain;
 
 struct TAppObjects {
     TAppObjects() = default;
@@ -17,7 +20,10 @@ struct TAppObjects {
 
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<Tdm_Inspect> dm_Inspect;
+    std::unique_ptr<Tfm_UGAdd> fm_UGAdd;
     std::unique_ptr<Tfm_About> fm_About;
+    std::unique_ptr<Tfm_Hex> fm_Hex;
+    std::unique_ptr<Tfm_Explain> fm_Explain;
 };
 
 // Creates everything in start-up order and publishes the instances in the global pointers (Form1,

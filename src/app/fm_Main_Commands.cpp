@@ -3,7 +3,15 @@
 
 #include "ui_fm_Main.h"
 
+#include "commands/AccountCommands.h"
+#include "commands/Keyloupe_fm_Hex.h"
+#include "commands/Keyloupe_fm_UGAdd.h"
+#include "commands/PermCommands.h"
+#include "security/PermissionColumns.h"
+
 #include <QMenu>
+
+#include <optional>
 
 namespace {
 QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
@@ -108,11 +116,50 @@ void TForm1::pui_UGDeleteGroupClick() {
     DoUGCommand(ugDeleteGroup);
 }
 
-// The commands themselves follow.
-void TForm1::ChangePermission(bool, bool) {}
-void TForm1::ApplyPermissionChange(const QString&, const QString&, TPermOp, std::int32_t, const QString&) {}
-void TForm1::pui_PermHexClick() {}
-void TForm1::pui_PermOwnerClick() {}
-void TForm1::pui_PermFlipInheritClick() {}
-void TForm1::DoUGCommand(TUGCommand) {}
-void TForm1::bt_UG_AddClick() {}
+// The commands read the names from the current row's cells and leave the work to the command library.
+
+void TForm1::ChangePermission(bool Add, bool All) {
+    const TStringGrid& grid = *ui->asg_Perms;
+    const std::optional<TPermissionChange> change = PermissionChangeFor(grid.currentCol(), Add, All);
+    if (!change) return;
+    const int r = grid.realRowIndex(grid.currentRow());
+    ApplyPermissionChange(grid.cell(colContainer, r), grid.cell(colObjectName, r), change->Op, change->Value,
+                          grid.cell(colUGName, r));
+}
+
+void TForm1::ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TPermOp Op,
+                                   std::int32_t Value, const QString& UGName) {
+    ::ApplyPermissionChange(*this, ContainerName, ObjectName, Op, Value, UGName);
+}
+
+void TForm1::pui_PermHexClick() {
+    const TStringGrid& grid = *ui->asg_Perms;
+    if (grid.currentCol() != colPermExp || !fm_Hex) return;
+    const int r = grid.realRowIndex(grid.currentRow());
+    EnterHexPermission(*this, *fm_Hex, grid.cell(colContainer, r), grid.cell(colObjectName, r),
+                       grid.cell(colUGName, r));
+}
+
+void TForm1::pui_PermOwnerClick() {
+    const TStringGrid& grid = *ui->asg_Perms;
+    const int r = grid.realRowIndex(grid.currentRow());
+    SetNewOwner(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
+}
+
+void TForm1::pui_PermFlipInheritClick() {
+    const TStringGrid& grid = *ui->asg_Perms;
+    const int r = grid.realRowIndex(grid.currentRow());
+    FlipInherit(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
+}
+
+void TForm1::DoUGCommand(TUGCommand Command) {
+    // Names by real index, so rows hidden by the filter never shift them.
+    const TStringGrid& grid = *ui->asg_UG;
+    const int r = grid.realRowIndex(grid.currentRow());
+    const int c = grid.realColIndex(grid.currentCol());
+    ::DoUGCommand(*this, Command, grid.cell(0, r), grid.cell(c, 0));
+}
+
+void TForm1::bt_UG_AddClick() {
+    if (fm_UGAdd) AddUserOrGroup(*this, *fm_UGAdd);
+}

@@ -1,0 +1,66 @@
+#include "AccountCommands.h"
+
+#include "CommandFrame.h"
+#include "Keyloupe_fm_UGAdd.h"
+
+#include "jet/ConnectionHost.h"
+#include "jet/DaoDS.h"
+#include "ui/Dialogs.h"
+
+#include <stdexcept>
+
+namespace {
+bool confirmed(const QString& question) {
+    return ui::confirm(question) == ui::Answer::Yes;
+}
+} // namespace
+
+void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userName,
+                 const QString& groupName) {
+    host.ConnectFromLogin(); // a failure has shown its own box; the change then fails on the closed database
+    try {
+        TDAODatabase& db = host.db1();
+        switch (command) {
+        case ugAddToGroup:
+            db.AddUserToGroup(DaoText(userName), DaoText(groupName));
+            break;
+        case ugRemoveFromGroup:
+            db.RemoveUserFromGroup(DaoText(userName), DaoText(groupName));
+            break;
+        case ugDeleteUser:
+            if (confirmed(QStringLiteral("OK to delete User: ") + userName + QStringLiteral("?")))
+                db.DeleteUser(DaoText(userName));
+            break;
+        case ugDeleteGroup:
+            if (confirmed(QStringLiteral("OK to delete Group: ") + groupName + QStringLiteral("?")))
+                db.DeleteGroup(DaoText(groupName));
+            break;
+        }
+    } catch (const std::exception& e) {
+        ShowCommandError(e);
+    }
+    host.DisconnectDB();
+    host.RefreshAll();
+}
+
+void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
+    dialog.EmptyEdits();
+    if (ui::showModal(dialog) != QDialog::Accepted) return;
+    const QString name = dialog.UGName();
+    const QString pid = dialog.PID();
+    const QString password = dialog.Password();
+    const char kind = dialog.ItemIndex() == 1 ? 'G' : 'U';
+    try {
+        // Only emptiness is refused here; a name of blanks goes to DAO, which decides.
+        if (name.isEmpty()) throw std::runtime_error("Name must not be blank.");
+        host.ConnectFromLogin();
+        if (kind == 'G')
+            host.db1().CreateGroup(DaoText(name), DaoText(pid));
+        else
+            host.db1().CreateUser(DaoText(name), DaoText(pid), DaoText(password));
+    } catch (const std::exception& e) {
+        ShowCommandError(e);
+    }
+    host.DisconnectDB();
+    host.RefreshAll();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// User and group administration from the Users/Groups tab. Each command connects with the host's login,
+// makes one change through DAO, shows a failure as "Error: " followed by its message, disconnects and
+// runs the host's full refresh; the matrix shows what the refresh reads back.
+#include "commands/PermOp.h"
+
+#include <QString>
+
+class TConnectionHost;
+class Tfm_UGAdd;
+
+// The matrix commands on the user userName (column 0 of the current row) and the group groupName (row 0
+// of the current column). The two deletions ask in the "Confirm" box after connecting; only Yes goes
+// on, and every answer still ends with the disconnect and the refresh.
+void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userName,
+                 const QString& groupName);
+
+// "Add User or Group": shows the dialog with empty edits and, unless it is cancelled, creates the user
+// (name, PID, password) or the group (name, PID; the password is not used). An empty name is refused
+// with "Name must not be blank." before any connection; the refresh follows in every case but Cancel.
+void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog);

@@ -1,0 +1,71 @@
+#pragma once
+// The commands of the permissions grid's popup menu: add and remove rights, the hex value, the owner
+// and the container's inherit setting. Each works in one frame: connect with the host's login, make
+// one change through DAO, show a failure as "Error: " followed by its message, disconnect, and run the
+// host's full refresh. None of them writes into a grid; the grid shows what the refresh reads back.
+//
+// Names are the texts of the row's cells: the container (column 1), the document or "<container>" for
+// the container's own rows (column 2), and the user or group (column 4).
+#include "commands/PermOp.h"
+#include "dao/Dao.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class TConnectionHost;
+class Tfm_Hex;
+
+// The object name on a container's own rows.
+inline const QString ContainerRowName = QStringLiteral("<container>");
+
+inline constexpr std::int32_t AllPermissionsValue = 0xFFFFF; // the twenty low bits
+inline constexpr std::int32_t NoPermissionsValue = 0;
+
+struct TPermissionChange {
+    TPermOp Op;
+    std::int32_t Value;
+};
+
+// What the add and remove commands write when the current cell lies in column col: in the permission
+// columns 9-30 one right (OR its EnableMask, AND NOT its DisableMask) or all (FFFFF / 0); in column 8
+// only the two "all" commands act. Nothing in any other column.
+std::optional<TPermissionChange> PermissionChangeFor(int col, bool add, bool all);
+
+// The container of that name; fails with `Container "name" not found` when DAO gives no object.
+dao::ContainerPtr FindContainer(const dao::ContainersPtr& containers, const std::string& containerName);
+// The container itself when objectName is "<container>", else its document of that name; fails with
+// `Object "name" not found` when DAO gives no document.
+std::shared_ptr<dao::SecuredObject> FindSecuredObject(const dao::ContainersPtr& containers,
+                                                      const std::string& containerName,
+                                                      const std::string& objectName);
+
+// The single write path of permission values: sets the target's UserName to ugName, reads its explicit
+// Permissions, combines them with value by op and writes the result back (also when unchanged).
+void ApplyPermissionChange(TConnectionHost& host, const QString& containerName, const QString& objectName,
+                           TPermOp op, std::int32_t value, const QString& ugName);
+
+// Reads the explicit permissions of ugName on the object over a connection of its own, which is closed
+// again before returning. A failure is shown as "Error: " + message and gives nothing.
+std::optional<std::int32_t> ReadExplicitPermission(TConnectionHost& host, const QString& containerName,
+                                                   const QString& objectName, const QString& ugName);
+
+// "Enter Hex Permission": reads the current value, shows the hex dialog with it and writes the chosen
+// result through ApplyPermissionChange. A failed read shows its error and opens no dialog; the
+// connection of the read is closed before the dialog is shown. Cancel writes nothing and does not
+// refresh.
+void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& containerName,
+                        const QString& objectName, const QString& ugName);
+
+// "Set New Owner": makes ugName the owner of the container or document.
+void SetNewOwner(TConnectionHost& host, const QString& containerName, const QString& objectName,
+                 const QString& ugName);
+
+// "Flip Inherit Property": toggles ugName's inherit setting on the container and stores it by writing
+// the container's Permissions back unchanged. On a document row it throws "Inherit doesn't apply to
+// non-Container" before connecting, and nothing else happens.
+void FlipInherit(TConnectionHost& host, const QString& containerName, const QString& objectName,
+                 const QString& ugName);
