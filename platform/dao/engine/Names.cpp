@@ -64,7 +64,8 @@ std::string objectNameProblem(std::string_view name) {
     if (!problem.empty()) return problem;
     if (equalNoCase(name.substr(0, std::min<std::size_t>(name.size(), 7)), "sqlite_"))
         return "names beginning with \"sqlite_\" are reserved";
-    if (equalNoCase(name.substr(0, std::min<std::size_t>(name.size(), 4)), "MSys"))
+    // The engine's own objects begin with "MSys" in exactly this case; "msys..." is an ordinary name.
+    if (name.substr(0, std::min<std::size_t>(name.size(), 4)) == "MSys")
         return "names beginning with \"MSys\" are reserved for the engine";
     return {};
 }

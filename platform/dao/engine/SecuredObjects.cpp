@@ -56,20 +56,18 @@ public:
     DocumentPtr Item(const Variant& key) override {
         return guarded(s_->log(), [&]() -> DocumentPtr {
             const auto& list = s_->documents(container_);
-            if (generation_ != s_->generation()) {
-                items_.assign(list.size(), nullptr);
-                generation_ = s_->generation();
-            }
-            long i = indexKey(key, static_cast<long>(list.size()));
-            if (i < 0) {
+            const long i = indexKey(key, static_cast<long>(list.size()));
+            std::uint32_t obj = Session::npos;
+            if (i >= 0) {
+                obj = list[static_cast<std::size_t>(i)];
+            } else {
                 if (!key.isString()) fail(errItemNotFound, "Item not found in this collection.");
-                const std::uint32_t obj = s_->findDocument(container_, key.toString());
+                obj = s_->findDocument(container_, key.toString());
                 if (obj == Session::npos)
                     fail(errItemNotFound, "'" + key.toString() + "' is not an item of this collection.");
-                i = std::find(list.begin(), list.end(), obj) - list.begin();
             }
-            auto& slot = items_[static_cast<std::size_t>(i)];
-            if (!slot) slot = makeDocument(s_, list[static_cast<std::size_t>(i)]);
+            auto& slot = items_[obj];
+            if (!slot) slot = makeDocument(s_, obj);
             return slot;
         });
     }
@@ -77,8 +75,7 @@ public:
 private:
     SessionPtr s_;
     std::uint32_t container_;
-    std::uint64_t generation_ = 0;
-    std::vector<DocumentPtr> items_;
+    std::unordered_map<std::uint32_t, DocumentPtr> items_; // by object index, which never changes
 };
 
 class ContainerImpl : public SecuredImpl<dao::Container> {

@@ -98,7 +98,6 @@ void Session::sortDocuments() {
     }
     for (auto& [c, index] : docs_)
         std::sort(index.list.begin(), index.list.end(), byName);
-    ++generation_;
 }
 
 std::uint32_t Session::intern(const Sid& sid) {

@@ -49,8 +49,6 @@ public:
     const std::string& path() const { return db_->path(); }
     bool readOnly() const { return readOnly_; }
     const DatabaseIdentity& identity() const { return identity_; }
-    // Bumped by every change to the object list, so cached collection items know when to rebuild.
-    std::uint64_t generation() const { return generation_; }
 
     // Objects.
     const CatalogObject& object(std::uint32_t i) const { return objects_[i]; }
@@ -124,7 +122,6 @@ private:
     std::unique_ptr<Connection> db_;
     bool readOnly_;
     DatabaseIdentity identity_;
-    std::uint64_t generation_ = 0;
 
     std::deque<CatalogObject> objects_; // a deque keeps names in place for the string_view maps
     std::unordered_map<std::int64_t, std::uint32_t> byId_;
