@@ -96,7 +96,7 @@ bool TForm1::ReadPermissions() {
         helper.ApplyFilter(false);
         PermRowCount = 0;
         PermNonZeroCount = 0;
-        TPermsGridWriter writer(*ui->asg_Perms);
+        TPermsGridWriter writer(ui->asg_Perms->model());
         TCatalogueCounters counters;
         try {
             daoRead([&] {

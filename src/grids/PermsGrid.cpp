@@ -13,12 +13,15 @@ std::int32_t TASGHelper_Perm::GetFilterFlags() {
 }
 
 void TASGHelper_Perm::AddFilterConditions(std::int32_t Flags) {
-    TStringGridModel& model = Grid.model();
-    if (Flags & PermFilterSysObj) {
+    AddPermsFilterConditions(Grid.model(), Flags);
+}
+
+void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags) {
+    if (flags & PermFilterSysObj) {
         model.addFilterCondition(colObjectName, QStringLiteral("!MSys*"));
         model.addFilterCondition(colUGName, QStringLiteral("!Engine & !Creator"));
     }
-    if (Flags & PermFilterZero) model.addFilterCondition(colPermExp, QStringLiteral("!00000"));
+    if (flags & PermFilterZero) model.addFilterCondition(colPermExp, QStringLiteral("!00000"));
 }
 
 std::int32_t TASGHelper_Perm::GetSortType() {
@@ -26,7 +29,10 @@ std::int32_t TASGHelper_Perm::GetSortType() {
 }
 
 void TASGHelper_Perm::AddSortColumns(std::int32_t SortType) {
-    TStringGridModel& model = Grid.model();
+    AddPermsSortColumns(Grid.model(), SortType);
+}
+
+void AddPermsSortColumns(TStringGridModel& model, std::int32_t SortType) {
     if (SortType == PermSortUserGroup) {
         for (int col : {colUserGroup, colUGName, colContainer, colObjectName})
             model.addSortKey(col);
@@ -48,17 +54,20 @@ void TASGHelper_Perm::SetupColumns() {
     for (int r = 1; r < Grid.rowCount(); ++r)
         Grid.setCell(colNum, r, QString::number(r));
     Grid.setFixedRowHeight(90);
+    for (int i = 0; i < SecColCount; ++i)
+        Grid.setColWidth(i, SecColInfo[static_cast<std::size_t>(i)].Width);
+    SetupPermsHeader(Grid.model());
+    Grid.viewport()->update();
+}
+
+void SetupPermsHeader(TStringGridModel& model) {
+    if (model.colCount() < SecColCount) model.setColCount(SecColCount);
+    if (model.rowCount() < 1) model.setRowCount(1);
     for (int i = 0; i < SecColCount; ++i) {
         const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(i)];
-        Grid.setColWidth(i, info.Width);
         const QString caption = QString::fromLatin1(info.Caption.data(), qsizetype(info.Caption.size()));
-        if (info.RotatedHeader) {
-            Grid.setCell(i, 0, QLatin1Char(' ') + caption);
-            Grid.setCellRotated(i, 0, true);
-        } else {
-            Grid.setCell(i, 0, caption);
-            Grid.setCellRotated(i, 0, false);
-        }
+        model.setCell(i, 0, info.RotatedHeader ? QLatin1Char(' ') + caption : caption);
+        model.setCellRotated(i, 0, info.RotatedHeader);
     }
 }
 

@@ -32,6 +32,12 @@ private:
     QAbstractButton& m_sortUserGroup;
 };
 
+// The rules of the permissions grid on a bare model, shared by the grid's helper and the command-line
+// report: the header row, the hide conditions for a set of filter flags and the sort keys of a sort type.
+void SetupPermsHeader(TStringGridModel& model);
+void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags);
+void AddPermsSortColumns(TStringGridModel& model, std::int32_t sortType);
+
 // Cell colour of the permissions grid: a data cell of a permission column takes its class colour.
 void PermsCellColor(int row, int col, QColor& color);
 // Header cells with rotated text are right-aligned.

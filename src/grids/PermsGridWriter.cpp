@@ -9,7 +9,7 @@ QString text(const std::string& s) {
 } // namespace
 
 void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
-    TStringGridModel& model = m_grid.model();
+    TStringGridModel& model = m_model;
     if (model.rowCount() - 1 < RowIndex) model.setRowCount(model.rowCount() + 20);
     char digits[16];
     const int n = std::snprintf(digits, sizeof digits, "%d", Row.Seq);
@@ -32,6 +32,6 @@ void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
 }
 
 void TPermsGridWriter::Finish(std::int32_t LastRowIndex) {
-    m_grid.setRowCount(LastRowIndex > 0 ? LastRowIndex + 1 : 2);
-    m_grid.setFixedRowCount(1);
+    m_model.setRowCount(LastRowIndex > 0 ? LastRowIndex + 1 : 2);
+    m_model.setFixedRowCount(1);
 }

@@ -1,6 +1,7 @@
 // The permissions grid and the users/groups matrix after real refreshes on engine-made files.
 #include "AppTestSupport.h"
 
+#include "JetTool.h"
 #include "dao/Dao.h"
 #include "grids/ASGHelper.h"
 #include "grids/PermsGrid.h"
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+
+#include <sstream>
 
 namespace {
 
@@ -264,6 +267,37 @@ private slots:
         QCOMPARE(lines.size(), perms(app).displayRowCount());
         QCOMPARE(lines[0].split(QLatin1Char('\t')).size(), 31);
         QVERIFY(lines[0].startsWith(QStringLiteral("Num\tContainer\tObject Name\t User/Group\tUGName")));
+    }
+
+    // The command-line report is the grid's copy text with LF line ends, for every view option.
+    void reportMatchesTheGridsCopyText() {
+        TAppFixture app(ini());
+        refreshAs(app, QStringLiteral("alice"), QStringLiteral("alice1"));
+        struct Case {
+            bool hideSystem, hideZero, byUserGroup;
+        };
+        for (const Case& c : {Case{false, false, false}, Case{true, false, true}, Case{true, true, false},
+                              Case{false, true, true}}) {
+            if (app.find<QCheckBox>("ck_PermHideSysObj")->isChecked() != c.hideSystem)
+                app.find<QCheckBox>("ck_PermHideSysObj")->click();
+            if (app.find<QCheckBox>("ck_PermHidePerm0")->isChecked() != c.hideZero)
+                app.find<QCheckBox>("ck_PermHidePerm0")->click();
+            app.find<QRadioButton>(c.byUserGroup ? "rb_PermSortUG" : "rb_PermSortObject")->click();
+            app.find<QPushButton>("bt_PermCopy")->click();
+            QString grid = QGuiApplication::clipboard()->text();
+            grid.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+
+            std::vector<std::string> args{"--workgroup", files.mdw.toStdString(),
+                                          "--user",      "alice",
+                                          "--password",  "alice1",
+                                          "report",      files.mdb.toStdString(),
+                                          "--sort",      c.byUserGroup ? "usergroup" : "object"};
+            if (c.hideSystem) args.push_back("--hide-system");
+            if (c.hideZero) args.push_back("--hide-zero");
+            std::ostringstream out, err;
+            QCOMPARE(jettool::run(args, out, err), 0);
+            QCOMPARE(QString::fromStdString(out.str()), grid);
+        }
     }
 };
 

@@ -40,6 +40,9 @@ void cmdDump(const Invocation& inv, std::ostream& out);
 // read is written as "?".
 void writeDump(dao::Workspace& workspace, dao::Database& db, std::ostream& out);
 
+// The permissions grid as text (Report.cpp).
+void cmdReport(const Invocation& inv, std::ostream& out);
+
 // Demo files (Demo.cpp).
 void cmdDemo(const Invocation& inv, std::ostream& out);
 

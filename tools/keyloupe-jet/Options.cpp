@@ -36,6 +36,11 @@ OptionKind classify(std::string_view name) {
     return OptionKind::Unknown;
 }
 
+// Command options that stand alone, without a value.
+bool isFlagOption(const std::string& name) {
+    return name == "hide-system" || name == "hide-zero";
+}
+
 void setGlobal(GlobalOptions& global, const std::string& name, const std::string& value) {
     if (name == "workgroup")
         global.workgroup = value;
@@ -103,6 +108,7 @@ Invocation parseArguments(const std::vector<std::string>& args) {
             fail("unknown option --" + name + seeHelp());
             continue;
         }
+        if (!value && isFlagOption(name)) value = "true";
         if (!value) {
             if (i + 1 >= args.size()) {
                 fail("option --" + name + " needs a value");
