@@ -152,13 +152,14 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
                          bool readOnly) {
     const FileProblem problem = checkFile(path, FileKind::Database);
     if (problem.code != FileProblem::None) refuse(problem);
+    auto share = std::make_unique<ShareLock>(path);
     auto db = std::make_unique<Connection>(path);
     SessionPtr s;
     try {
         for (const char* table : {"MSysDatabase", "MSysObjects", "MSysACEs"})
             if (!db->tableExists(table))
                 fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
-        s = std::make_shared<Session>(ws, std::move(db), readOnly);
+        s = std::make_shared<Session>(ws, std::move(share), std::move(db), readOnly);
     } catch (const DaoError& e) {
         if (e.number() == errNotDatabaseFile && e.description().find(path) == std::string::npos)
             fail(errNotDatabaseFile, "Cannot open the database '" + path + "': " + e.description());
@@ -179,6 +180,7 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
     if (!s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) && (s->loginRights(msysDb) & need) != need)
         fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
                                   (exclusive ? " exclusively." : "."));
+    if (exclusive) s->shareLock().makeExclusive();
     return std::make_shared<DatabaseImpl>(std::move(s), path);
 }
 

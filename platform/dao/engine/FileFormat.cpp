@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +81,25 @@ void createEmptyFile(const std::string& path) {
         fail(errFileNotFound, "Cannot create '" + path + "': " + std::strerror(errno) + ".");
     }
     ::close(fd);
+}
+
+ShareLock::ShareLock(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) fail(errFileNotFound, "Could not open file '" + path + "': " + std::strerror(errno) + ".");
+    if (::flock(fd_, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+        fail(errFileInUse, "The file '" + path + "' is opened exclusively by another user.");
+    }
+}
+
+void ShareLock::makeExclusive() {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+        fail(errFileInUse, "The file '" + path_ + "' is already in use and cannot be opened exclusively.");
+}
+
+ShareLock::~ShareLock() {
+    if (fd_ >= 0) ::close(fd_); // closing the descriptor releases the lock
 }
 
 std::string stampSql(FileKind kind) {

@@ -25,6 +25,24 @@ FileProblem checkFile(const std::string& path, FileKind kind);
 // Creates path as a new, empty file, failing with errDatabaseExists when anything exists there already.
 void createEmptyFile(const std::string& path);
 
+// A database's share mode for as long as it is open: every open holds a shared lock on the file, an
+// exclusive open an exclusive one (BSD flock, which does not touch SQLite's own byte-range locks). A
+// conflicting open fails at once with errFileInUse instead of waiting.
+class ShareLock {
+public:
+    explicit ShareLock(const std::string& path); // shared
+    // Turns the shared lock into an exclusive one; fails with errFileInUse while anyone else has the
+    // file open.
+    void makeExclusive();
+    ~ShareLock();
+    ShareLock(const ShareLock&) = delete;
+    ShareLock& operator=(const ShareLock&) = delete;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
 // Stamps a freshly created (empty) SQLite file with its kind and format. Run inside the creating
 // transaction.
 std::string stampSql(FileKind kind);

@@ -24,8 +24,9 @@ std::int32_t documentType(std::string_view container) {
 
 } // namespace
 
-Session::Session(WorkspaceStatePtr ws, std::unique_ptr<Connection> db, bool readOnly)
-    : ws_(std::move(ws)), db_(std::move(db)), readOnly_(readOnly) {
+Session::Session(WorkspaceStatePtr ws, std::unique_ptr<ShareLock> share, std::unique_ptr<Connection> db,
+                 bool readOnly)
+    : ws_(std::move(ws)), share_(std::move(share)), db_(std::move(db)), readOnly_(readOnly) {
     loadCatalog();
     ws_->current();
     bindAccounts();

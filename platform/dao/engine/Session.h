@@ -2,6 +2,7 @@
 // One open database: its SQLite connection, the catalogue (objects, SIDs, access control entries) loaded
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
 // hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
+#include "FileFormat.h"
 #include "Names.h"
 #include "Sid.h"
 #include "Sqlite.h"
@@ -41,9 +42,11 @@ class Session {
 public:
     static constexpr std::uint32_t npos = 0xFFFFFFFFu;
 
-    Session(WorkspaceStatePtr ws, std::unique_ptr<Connection> db, bool readOnly);
+    Session(WorkspaceStatePtr ws, std::unique_ptr<ShareLock> share, std::unique_ptr<Connection> db,
+            bool readOnly);
 
     const WorkspaceStatePtr& workspace() const { return ws_; }
+    ShareLock& shareLock() { return *share_; }
     ErrorLog& log() const { return *ws_->log; }
     Connection& connection() { return *db_; }
     const std::string& path() const { return db_->path(); }
@@ -119,6 +122,7 @@ private:
     }
 
     WorkspaceStatePtr ws_;
+    std::unique_ptr<ShareLock> share_;
     std::unique_ptr<Connection> db_;
     bool readOnly_;
     DatabaseIdentity identity_;

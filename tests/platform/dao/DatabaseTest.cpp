@@ -217,6 +217,17 @@ TEST_F(Databases, OpeningNeedsDBOpenAndExclusiveNeedsDBExclusive) {
     EXPECT_NE(open(admin, mdb), nullptr);  // and so may the creating workgroup's Admins
 }
 
+TEST_F(Databases, AnExclusiveOpenShutsOthersOut) {
+    {
+        auto mine = open(admin, mdb, true);
+        EXPECT_EQ(daoErrorOf([&] { open(login(), mdb); }), dao::errFileInUse);
+        EXPECT_EQ(daoErrorOf([&] { open(admin, mdb, true); }), dao::errFileInUse);
+    }
+    auto shared = open(admin, mdb);
+    EXPECT_EQ(daoErrorOf([&] { open(login(), mdb, true); }), dao::errFileInUse);
+    EXPECT_NE(open(login(), mdb), nullptr);
+}
+
 TEST_F(Databases, ReadOnlyOpenRefusesEveryWrite) {
     auto db = open(admin, mdb, false, true);
     EXPECT_FALSE(db->Updatable());
