@@ -11,8 +11,9 @@ inline QApplication& guiTestApp() {
     static int argc = 1;
     static char name[] = "grid-tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: tearing it down after Qt's own globals at process exit crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 inline void PrintTo(const QString& text, std::ostream* out) {
