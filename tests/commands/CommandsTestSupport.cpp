@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTest>
@@ -25,6 +26,7 @@ void setExplicit(const dao::DatabasePtr& db, const char* container, const char* 
 
 TCommandFiles MakeCommandFiles(const QString& dir) {
     dao::registerEngineClasses();
+    QDir().mkpath(dir);
     TCommandFiles files{dir, dir + QStringLiteral("/cmd.mdw"), dir + QStringLiteral("/cmd.mdb")};
     dao::CreateWorkgroupFile(files.mdw.toStdString(), "Commands", "Keyloupe Tests", "wid-5678");
     dao::WorkspacePtr ws = LoginWorkspace(files.mdw);
@@ -44,6 +46,9 @@ TCommandFiles MakeCommandFiles(const QString& dir) {
     setExplicit(db, "Tables", "Orders", "alice", 0x4);
     setExplicit(db, "Tables", "Lines", "bob", 0x1000C);
     setExplicit(db, "Tables", nullptr, "alice", 0x10);
+    // Without the Users group's default rights, bob may neither read nor change the tables' security.
+    setExplicit(db, "Tables", "Orders", "Users", 0);
+    setExplicit(db, "Tables", "Lines", "Users", 0);
     return files;
 }
 

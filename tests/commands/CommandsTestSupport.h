@@ -18,7 +18,7 @@
 // Workgroup: admin (no password, in Admins), alice (password "alice1", in Sales), bob and zed (no
 // password, zed sorting after the hidden system users), group Sales. Database made by admin: tables
 // "Orders" and "Lines", form "Main". Explicit values: Sales 20000 (ReadSec) on Orders, alice 4 on
-// Orders, bob 1000C on Lines, alice 10 on the Tables container.
+// Orders, bob 1000C on Lines, alice 10 on the Tables container, the group Users nothing on both tables.
 struct TCommandFiles {
     QString dir;
     QString mdw;

@@ -1,0 +1,162 @@
+// The users/groups matrix popup and the "Add User or Group" dialog, seen in the matrix after the
+// refresh that ends every command.
+#include "CommandsTestSupport.h"
+
+#include "commands/Keyloupe_fm_UGAdd.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Sales = QStringLiteral("Sales");
+
+// A modal answer that fills the add dialog as a user does; group picks "Group", else the choice stays.
+std::function<int(QDialog&)> fillIn(const QString& name, const QString& pid, const QString& password,
+                                    bool group = false, QStringList* seen = nullptr) {
+    return [=](QDialog& dialog) {
+        auto edit = [&](const char* n) { return dialog.findChild<QLineEdit*>(QLatin1String(n)); };
+        if (seen)
+            *seen << edit("tx_UGName")->text() << edit("tx_PID")->text() << edit("tx_Password")->text()
+                  << QString::number(static_cast<Tfm_UGAdd&>(dialog).ItemIndex());
+        QTest::keyClicks(edit("tx_UGName"), name);
+        QTest::keyClicks(edit("tx_PID"), pid);
+        QTest::keyClicks(edit("tx_Password"), password);
+        if (group) dialog.findChild<QRadioButton*>(QStringLiteral("rg_UG_Group"))->click();
+        dialog.findChild<QPushButton*>(QStringLiteral("bt_OK"))->click();
+        return dialog.result();
+    };
+}
+} // namespace
+
+class AccountCommandsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    TCommandFiles files;
+    int run = 0;
+
+    std::unique_ptr<TCommandApp> start(const QString& user = QStringLiteral("admin")) {
+        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
+        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+        app->login(user);
+        return app;
+    }
+    QString member(TCommandApp& app, const QString& user, const QString& group) {
+        return app.matrix().cell(app.groupCol(group), app.userRow(user));
+    }
+    void clickButton(TCommandApp& app) {
+        QTest::mouseClick(app.find<QPushButton>("bt_UG_Add"), Qt::LeftButton);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void membershipByRealRowBehindHiddenUsers() {
+        auto app = start();
+        TStringGrid& m = app->matrix();
+        // zed sorts after the hidden Creator and Engine rows: its display row is not its real row.
+        const int zed = app->userRow(QStringLiteral("zed"));
+        QVERIFY(m.displayRowIndex(zed) > 0 && m.displayRowIndex(zed) != zed);
+        app->rightClick(m, zed, app->groupCol(Sales), "pui_UGAdd");
+        QCOMPARE(member(*app, QStringLiteral("zed"), Sales), QStringLiteral("Y"));
+        QCOMPARE(member(*app, QStringLiteral("bob"), Sales), QStringLiteral("-"));
+
+        app->rightClick(m, app->userRow(QStringLiteral("alice")), app->groupCol(Sales), "pui_UGRemove");
+        QCOMPARE(member(*app, QStringLiteral("alice"), Sales), QStringLiteral("-"));
+        QCOMPARE(member(*app, QStringLiteral("zed"), Sales), QStringLiteral("Y"));
+        QVERIFY(app->hooks.messages.isEmpty());
+
+        // Removing a membership that is not there: the engine's refusal is shown.
+        app->rightClick(m, app->userRow(QStringLiteral("bob")), app->groupCol(Sales), "pui_UGRemove");
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+    }
+
+    void deletionsAskFirstAndAlwaysRefresh() {
+        auto app = start();
+        TStringGrid& m = app->matrix();
+        CreateUserBehindTheBack(files, "carol");
+        app->hooks.confirmAnswers = {ui::Answer::No};
+        app->rightClick(m, app->userRow(QStringLiteral("bob")), app->groupCol(Sales), "pui_UGDeleteUser");
+        QCOMPARE(app->hooks.confirmations, QStringList{QStringLiteral("OK to delete User: bob?")});
+        QVERIFY(app->userRow(QStringLiteral("bob")) > 0);
+        QVERIFY(app->userRow(QStringLiteral("carol")) > 0); // the refresh ran all the same
+
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        app->rightClick(m, app->userRow(QStringLiteral("bob")), app->groupCol(Sales), "pui_UGDeleteUser");
+        QCOMPARE(app->userRow(QStringLiteral("bob")), -1);
+        QVERIFY(!AccountExists(files, "bob"));
+
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        app->rightClick(m, app->userRow(QStringLiteral("alice")), app->groupCol(Sales), "pui_UGDeleteGroup");
+        QCOMPARE(app->hooks.confirmations.last(), QStringLiteral("OK to delete Group: Sales?"));
+        QCOMPARE(app->groupCol(Sales), -1);
+        QVERIFY(app->userRow(QStringLiteral("alice")) > 0);
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void addDialogCreatesUsersAndGroups() {
+        auto app = start();
+        QStringList seen;
+        app->hooks.modalAnswers.push_back(fillIn(QStringLiteral("Auditors"), QStringLiteral("audit-pid"),
+                                                 QStringLiteral("pw"), true, &seen));
+        clickButton(*app);
+        QCOMPARE(app->hooks.modalTitles, QStringList{QStringLiteral("Add User or Group")});
+        QVERIFY(app->groupCol(QStringLiteral("Auditors")) > 0);
+        QCOMPARE(app->userRow(QStringLiteral("Auditors")), -1);
+        QVERIFY(app->hooks.messages.isEmpty());
+
+        // The next showing starts with empty edits and keeps "Group".
+        app->hooks.modalAnswers.push_back(
+            fillIn(QStringLiteral("Clerks"), QStringLiteral("clerk-pid"), QString(), false, &seen));
+        clickButton(*app);
+        QCOMPARE(seen, QStringList({"", "", "", "0", "", "", "", "1"}));
+        QVERIFY(app->groupCol(QStringLiteral("Clerks")) > 0);
+
+        // A user gets the password typed: it logs in with it.
+        fm_UGAdd->SetItemIndex(0);
+        app->hooks.modalAnswers.push_back(
+            fillIn(QStringLiteral("carol"), QStringLiteral("carol-pid"), QStringLiteral("c4rol")));
+        clickButton(*app);
+        QVERIFY(app->userRow(QStringLiteral("carol")) > 0);
+        QVERIFY(LoginWorkspace(files.mdw, "carol", "c4rol"));
+    }
+
+    void blankNameAndCancel() {
+        auto app = start();
+        CreateUserBehindTheBack(files, "carol");
+        clickButton(*app); // no answer queued: the dialog is cancelled
+        QCOMPARE(app->hooks.modalTitles.size(), 1);
+        QCOMPARE(app->userRow(QStringLiteral("carol")), -1); // nothing, not even a refresh
+        QVERIFY(app->hooks.messages.isEmpty());
+
+        app->hooks.modalAnswers.push_back(fillIn(QString(), QStringLiteral("pid-1234"), QString()));
+        clickButton(*app);
+        QCOMPARE(app->hooks.messages, QStringList{QStringLiteral("Error: Name must not be blank.")});
+        QVERIFY(app->userRow(QStringLiteral("carol")) > 0); // the refresh ran
+    }
+
+    void nonAdminLoginIsRefused() {
+        auto app = start(QStringLiteral("bob"));
+        app->hooks.modalAnswers.push_back(
+            fillIn(QStringLiteral("Hackers"), QStringLiteral("hack-pid"), QString(), true));
+        clickButton(*app);
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(!AccountExists(files, "Hackers"));
+        QCOMPARE(app->groupCol(QStringLiteral("Hackers")), -1);
+
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        app->rightClick(app->matrix(), app->userRow(QStringLiteral("alice")), app->groupCol(Sales),
+                        "pui_UGDeleteUser");
+        QCOMPARE(app->hooks.messages.size(), 2);
+        QVERIFY(app->hooks.messages.last().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(AccountExists(files, "alice"));
+    }
+};
+
+QTEST_MAIN(AccountCommandsTest)
+#include "AccountCommandsTest.moc"

@@ -1,0 +1,250 @@
+// The permissions grid's popup: which items a right click enables, and what each command writes, seen
+// in the grid after the refresh that ends it.
+#include "CommandsTestSupport.h"
+
+#include "commands/Keyloupe_fm_Hex.h"
+#include "commands/PermCommands.h"
+#include "jet/dm_Inspect.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Tables = QStringLiteral("Tables");
+const QString Orders = QStringLiteral("Orders");
+const QString Lines = QStringLiteral("Lines");
+const QString Container = QStringLiteral("<container>");
+const QString alice = QStringLiteral("alice");
+const QString bob = QStringLiteral("bob");
+
+// A modal answer that types into the hex field as a user does and presses a button.
+std::function<int(QDialog&)> typeAndPress(const QString& keys, const char* button,
+                                          QStringList* shown = nullptr, bool* connectedMeanwhile = nullptr) {
+    return [=](QDialog& dialog) {
+        if (connectedMeanwhile) *connectedMeanwhile = dm_Inspect->db1.Connected();
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("tx_Val"));
+        if (keys.isNull())
+            edit->clear();
+        else
+            QTest::keyClicks(edit, keys);
+        if (shown)
+            for (const char* name : {"lb_Perm", "lb_Or", "lb_AndNot"})
+                *shown << dialog.findChild<QLabel*>(QLatin1String(name))->text();
+        dialog.findChild<QPushButton*>(QLatin1String(button))->click();
+        return dialog.result();
+    };
+}
+} // namespace
+
+class PermCommandsTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir tmp;
+    TCommandFiles files;
+    int run = 0;
+
+    // Fresh files for every test: the commands change them.
+    std::unique_ptr<TCommandApp> start(const QString& user = QStringLiteral("admin"),
+                                       const QString& password = QString()) {
+        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
+        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+        app->login(user, password);
+        return app;
+    }
+    std::int32_t explicitOf(const QString& container, const QString& object, const QString& account) {
+        return ExplicitPermissions(files, container.toStdString(), object.toStdString(),
+                                   account.toStdString());
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+
+    void popupEnablesByCell() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        const int orders = app->permRow(Tables, Orders, alice);
+        const int tables = app->permRow(Tables, Container, alice);
+        QVERIFY(orders > 0 && tables > 0);
+        const QStringList all{"pui_PermAll", "pui_PermNone"};
+
+        QCOMPARE(app->rightClick(g, 0, 12), QStringList());
+        QCOMPARE(app->rightClick(g, orders, 5), all + QStringList{"pui_PermHex"});
+        QCOMPARE(app->rightClick(g, tables, 7), all + QStringList{"pui_PermFlipInherit"});
+        QCOMPARE(app->rightClick(g, orders, 7), all);
+        QCOMPARE(app->rightClick(g, orders, 8), all + QStringList{"pui_PermOwner"});
+        QCOMPARE(app->rightClick(g, orders, 20), QStringList({"pui_PermAdd", "pui_PermRemove"}) + all);
+        QCOMPARE(app->rightClick(g, orders, 2), all);
+        // The clicked cell became the current cell, the fixed ones included.
+        QCOMPARE(g.currentCol(), 2);
+        QCOMPARE(g.realRowIndex(g.currentRow()), orders);
+
+        // "Add All" in column 5 does nothing at all.
+        app->rightClick(g, orders, 5, "pui_PermAll");
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0x4);
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void addAndRemoveOneRight() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        // Granting WriteDef brings ReadDef and Delete with it; revoking it clears only its own bit.
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 15, "pui_PermAdd");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("1000C"));
+        QCOMPARE(app->permCell(Tables, Orders, alice, 15), QStringLiteral("E"));
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 15, "pui_PermRemove");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("10004"));
+        QCOMPARE(app->permCell(Tables, Orders, alice, 14), QStringLiteral("E")); // ReadDef
+        QCOMPARE(app->permCell(Tables, Orders, alice, 10), QStringLiteral("E")); // Delete
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0x10004);
+        // The selection stays on the cell that was clicked.
+        QCOMPARE(g.realRowIndex(g.currentRow()), app->permRow(Tables, Orders, alice));
+        QCOMPARE(g.currentCol(), 15);
+
+        // ReadSec held only through Sales: revoking writes the explicit value back unchanged.
+        QCOMPARE(app->permCell(Tables, Orders, alice, 11), QStringLiteral("I"));
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 11, "pui_PermRemove");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 11), QStringLiteral("I"));
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0x10004);
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void addAllAndRemoveAll() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        app->rightClick(g, app->permRow(Tables, Lines, bob), 8, "pui_PermAll");
+        QCOMPARE(app->permCell(Tables, Lines, bob, 5), QStringLiteral("FFFFF"));
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0xFFFFF);
+
+        // With "Perms = 0" hidden the row leaves the grid once nothing explicit is left.
+        app->find<QCheckBox>("ck_PermHidePerm0")->click();
+        QVERIFY(app->permRowShown(Tables, Lines, bob));
+        app->rightClick(g, app->permRow(Tables, Lines, bob), 20, "pui_PermNone");
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0);
+        QCOMPARE(app->permCell(Tables, Lines, bob, 5), QStringLiteral("00000"));
+        QVERIFY(!app->permRowShown(Tables, Lines, bob));
+    }
+
+    void hexDialogWritesTheChosenResult() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        QStringList shown;
+        bool connected = true;
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("8"), "bt_OR", &shown, &connected));
+        app->rightClick(g, app->permRow(Tables, Lines, bob), 5, "pui_PermHex");
+        QCOMPARE(app->hooks.modalTitles, QStringList{QStringLiteral("Set Hex Permission Value")});
+        QCOMPARE(shown, QStringList({"1000C", "1000C", "10004"}));
+        QVERIFY(!connected); // the read's connection is closed before the dialog shows
+        QCOMPARE(app->permCell(Tables, Lines, bob, 5), QStringLiteral("1000C"));
+
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("8"), "bt_ANDNOT"));
+        app->rightClick(g, app->permRow(Tables, Lines, bob), 5, "pui_PermHex");
+        QCOMPARE(app->permCell(Tables, Lines, bob, 5), QStringLiteral("10004"));
+
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("fffff"), "bt_Set"));
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("FFFFF"));
+
+        // Not hexadecimal: every result is 0, and "Set val" removes every explicit right.
+        shown.clear();
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("xyz"), "bt_Set", &shown));
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(shown, QStringList({"FFFFF", "00000", "00000"}));
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0);
+
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("123456"), "bt_Set"));
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("23456"));
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void hexCancelWritesNothingAndDoesNotRefresh() {
+        auto app = start();
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("1"), "Button1"));
+        CreateUserBehindTheBack(files, "carol");
+        app->rightClick(app->perms(), app->permRow(Tables, Lines, bob), 5, "pui_PermHex");
+        QCOMPARE(app->hooks.modalTitles.size(), 1);
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
+        QCOMPARE(app->userRow(QStringLiteral("carol")), -1);
+        QVERIFY(!dm_Inspect->db1.Connected());
+    }
+
+    void hexReadFailureOpensNoDialog() {
+        // bob may not read the security of other accounts: the read fails, and no dialog offers a value
+        // nobody has seen.
+        auto app = start(bob);
+        app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("0"), "bt_Set"));
+        app->rightClick(app->perms(), app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(app->hooks.modalTitles.isEmpty());
+        QVERIFY(!dm_Inspect->db1.Connected());
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0x4);
+    }
+
+    void ownerMovesToTheRowsAccount() {
+        auto app = start();
+        const QString admin = QStringLiteral("admin");
+        QCOMPARE(app->permCell(Tables, Orders, admin, 8), QStringLiteral("O"));
+        app->rightClick(app->perms(), app->permRow(Tables, Orders, alice), 8, "pui_PermOwner");
+        QCOMPARE(app->permCell(Tables, Orders, alice, 8), QStringLiteral("O"));
+        QCOMPARE(app->permCell(Tables, Orders, admin, 8), QStringLiteral("-"));
+        // Only that document changed hands.
+        QCOMPARE(app->permCell(Tables, Lines, admin, 8), QStringLiteral("O"));
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void twoFlipsRestoreTheInheritSetting() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        const QString before = app->permCell(Tables, Container, alice, 7);
+        const QString bobBefore = app->permCell(Tables, Container, bob, 7);
+        QVERIFY(before == QStringLiteral("T") || before == QStringLiteral("F"));
+        app->rightClick(g, app->permRow(Tables, Container, alice), 7, "pui_PermFlipInherit");
+        QCOMPARE(app->permCell(Tables, Container, alice, 7),
+                 before == QStringLiteral("T") ? QStringLiteral("F") : QStringLiteral("T"));
+        QCOMPARE(app->permCell(Tables, Container, alice, 5), QStringLiteral("00010"));
+        QCOMPARE(app->permCell(Tables, Container, bob, 7), bobBefore);
+        app->rightClick(g, app->permRow(Tables, Container, alice), 7, "pui_PermFlipInherit");
+        QCOMPARE(app->permCell(Tables, Container, alice, 7), before);
+        QCOMPARE(app->permCell(Tables, Container, alice, 5), QStringLiteral("00010"));
+        QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void flipOnADocumentIsRefusedBeforeConnecting() {
+        auto app = start();
+        const QString summary = app->find<QLabel>("lb_Summary")->text();
+        CreateUserBehindTheBack(files, "carol");
+        try {
+            FlipInherit(app->form(), Tables, Orders, alice);
+            QFAIL("no error raised");
+        } catch (const std::exception& e) {
+            QCOMPARE(QString::fromStdString(e.what()),
+                     QStringLiteral("Inherit doesn't apply to non-Container"));
+        }
+        QVERIFY(app->hooks.messages.isEmpty());
+        QCOMPARE(app->userRow(QStringLiteral("carol")), -1); // no refresh
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), summary);
+    }
+
+    void refusalsReachTheUserAndChangeNothing() {
+        // bob lacks the right to change security on objects admin owns.
+        auto app = start(bob);
+        app->rightClick(app->perms(), app->permRow(Tables, Lines, bob), 9, "pui_PermAdd");
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
+
+        // A row naming an object that is not there (deleted elsewhere): the refusal, then the refresh.
+        app->hooks.messages.clear();
+        ApplyPermissionChange(app->form(), Tables, QStringLiteral("Nowhere"), poSet, 1, bob);
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+        QVERIFY(app->find<QLabel>("lb_Summary")->text().startsWith(QStringLiteral("cmd.mdb")));
+    }
+};
+
+QTEST_MAIN(PermCommandsTest)
+#include "PermCommandsTest.moc"
