@@ -90,19 +90,10 @@ class DialogsTest : public QObject {
     };
 
 private slots:
-    void hexDialogIsLaidOutAsDesigned() {
+    void hexDialogTabOrderAndFixedSize() {
         Tfm_Hex dialog;
-        QCOMPARE(dialog.objectName(), QStringLiteral("fm_Hex"));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Set Hex Permission Value"));
-        QCOMPARE(dialog.size(), QSize(282, 141));
-        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-        QCOMPARE(child<QLabel>(dialog, "Label4")->text(), QStringLiteral("Current:"));
-        QCOMPARE(child<QLabel>(dialog, "Label1")->text(), QStringLiteral("Enter hex value"));
-        QCOMPARE(child<QPushButton>(dialog, "bt_Set")->text(), QStringLiteral("Set val"));
-        QCOMPARE(child<QPushButton>(dialog, "bt_OR")->text(), QStringLiteral("OR val"));
-        QCOMPARE(child<QPushButton>(dialog, "bt_ANDNOT")->text(), QStringLiteral("AND (NOT val)"));
-        QCOMPARE(child<QPushButton>(dialog, "Button1")->text(), QStringLiteral("Cancel"));
-        QCOMPARE(child<QLabel>(dialog, "lb_Or")->size(), QSize(65, 17));
+        QCOMPARE(dialog.minimumSize(), QSize(282, 141));
+        QCOMPARE(dialog.maximumSize(), QSize(282, 141));
         QCOMPARE(tabChain(dialog, "tx_Val", 5),
                  QStringList({"tx_Val", "bt_Set", "bt_OR", "bt_ANDNOT", "Button1"}));
     }
@@ -212,10 +203,6 @@ private slots:
 
     void addDialogFields() {
         Tfm_UGAdd dialog;
-        QCOMPARE(dialog.objectName(), QStringLiteral("fm_UGAdd"));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Add User or Group"));
-        QCOMPARE(dialog.size(), QSize(280, 192));
-        QCOMPARE(child<QPushButton>(dialog, "bt_OK")->text(), QStringLiteral("Add"));
         QCOMPARE(child<QLineEdit>(dialog, "tx_Password")->echoMode(), QLineEdit::Normal);
         QCOMPARE(tabChain(dialog, "tx_UGName", 7),
                  QStringList({"tx_UGName", "tx_PID", "rg_UG_User", "rg_UG_Group", "bt_OK", "CancelBtn",
