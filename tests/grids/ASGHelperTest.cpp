@@ -104,18 +104,6 @@ const TShiftState NoShift;
 
 } // namespace
 
-TEST_F(HelperTest, StartsIdleWithTheFirstEndUpdateSorting) {
-    EXPECT_EQ(helper->FilterState, 0);
-    EXPECT_EQ(helper->SortState, -1);
-    EXPECT_EQ(helper->SavedFilterState, -1);
-    EXPECT_EQ(helper->SavedSortState, -1);
-    EXPECT_EQ(helper->UpdateDepth, 0);
-    EXPECT_EQ(helper->ResizeState, rsIdle);
-    EXPECT_EQ(helper->ResizeCol, -1);
-    ASSERT_FALSE(cursors.empty());
-    EXPECT_EQ(cursors.front(), ui::CursorShape::Default);
-}
-
 TEST_F(HelperTest, NestedBracketsSortAndFilterOnlyAtTheOutermostEnd) {
     grid.setRowCount(41);
     for (int r = 1; r <= 40; ++r) {
@@ -180,9 +168,11 @@ TEST_F(HelperTest, ViewOptionChangeScrollsTheSelectionIntoView) {
 
     // The remembered row is now hidden: the next shown row is selected.
     int hiddenReal = 1;
-    while (grid.cell(1, hiddenReal) != "Engine") ++hiddenReal;
+    while (grid.cell(1, hiddenReal) != "Engine")
+        ++hiddenReal;
     int nextShown = hiddenReal + 1;
-    while (grid.cell(1, nextShown) == "Engine" || grid.cell(1, nextShown) == "Creator") ++nextShown;
+    while (grid.cell(1, nextShown) == "Engine" || grid.cell(1, nextShown) == "Creator")
+        ++nextShown;
     grid.selectCell(3, grid.displayRowIndex(hiddenReal));
     helper->flags = 1;
     helper->BeginUpdate();
@@ -230,12 +220,9 @@ TEST_F(HelperTest, ApplyFilterWithoutReapplyShowsEveryRow) {
     EXPECT_EQ(helper->FilterState, 3);
     for (int d = 1; d < grid.displayRowCount(); ++d)
         EXPECT_NE(grid.cell(2, grid.realRowIndex(d)), "00000");
-    helper->sortType = 7; // no keys: the order stays, the filter is marked stale
-    const QString before = grid.copyText();
     helper->ApplySort();
-    EXPECT_EQ(helper->FilterState, -1);
-    helper->ApplyFilter(true);
-    EXPECT_EQ(grid.copyText(), before);
+    EXPECT_EQ(helper->FilterState, -1); // sorting drops the filter and marks it stale
+    EXPECT_EQ(grid.displayRowCount(), 101);
 }
 
 TEST_F(HelperTest, EdgeZoneIsSevenPixelsWideAndOnlyInTheHeader) {
@@ -319,31 +306,19 @@ TEST_F(HelperTest, SharedHandlersSelectFixedCellsAndCopy) {
     QTest::mouseClick(grid.viewport(), Qt::RightButton, {}, grid.cellRect(0, 3).center());
     EXPECT_EQ(std::pair(grid.currentRow(), grid.currentCol()), std::pair(3, 0));
 
-    grid.setCell(0, 0, "Object");
     CopyGridToClipboard(grid);
     const QString copied = QGuiApplication::clipboard()->text();
-    const QStringList lines = copied.split("\r\n");
-    ASSERT_EQ(lines.size(), grid.displayRowCount() + 1);
-    EXPECT_TRUE(lines.last().isEmpty());
-    for (int d = 0; d < grid.displayRowCount(); ++d) {
-        const QStringList cells = lines[d].split('\t');
-        ASSERT_EQ(cells.size(), grid.colCount());
-        for (int c = 0; c < grid.colCount(); ++c)
-            EXPECT_EQ(cells[c], grid.cell(c, grid.realRowIndex(d)));
-    }
+    EXPECT_EQ(copied, grid.copyText());
+    EXPECT_EQ(copied.count("\r\n"), grid.displayRowCount());
     EXPECT_FALSE(copied.contains("Engine"));
 }
 
 TEST_F(HelperTest, TextCompareStyleSortsCaseInsensitively) {
-    TSortStyle style = TSortStyle::Alphabetic;
-    SetTextCompareStyle(3, style);
-    EXPECT_EQ(style, TSortStyle::AlphaNoCase);
     grid.setRowCount(5);
     const char* names[] = {"bob", "Admin", "admin2", "Bob2"};
-    for (int r = 1; r <= 4; ++r) {
+    for (int r = 1; r <= 4; ++r)
         grid.setCell(0, r, names[r - 1]);
-        grid.setCell(1, r, "Users");
-    }
+    helper->sortType = 2;
     helper->BeginUpdate();
     helper->InvalidateSort();
     helper->EndUpdate();
