@@ -1,34 +1,80 @@
 #include "PermsGridWriter.h"
 
-#include <cstdio>
+TPermsGridWriter::TPermsGridWriter(TStringGridModel& model) : m_model(model) {}
 
-namespace {
-QString text(const std::string& s) {
-    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+TPermsGridWriter::Handle TPermsGridWriter::text(const std::string& s) {
+    return m_model.internText(QString::fromUtf8(s.data(), qsizetype(s.size())));
 }
-} // namespace
+
+TPermsGridWriter::Handle TPermsGridWriter::cached(CachedText& cache, const std::string& s) {
+    if (cache.handle == 0 || cache.text != s) {
+        cache.text = s;
+        cache.handle = text(s);
+    }
+    return cache.handle;
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::account(const std::string& name) {
+    // The accounts come in the same order for every object: the next expected one usually matches.
+    if (m_nextAccount < m_accounts.size() && m_accounts[m_nextAccount].text == name)
+        return m_accounts[m_nextAccount++].handle;
+    for (std::size_t i = 0; i < m_accounts.size(); ++i) {
+        if (m_accounts[i].text == name) {
+            m_nextAccount = i + 1;
+            return m_accounts[i].handle;
+        }
+    }
+    m_accounts.push_back({name, text(name)});
+    m_nextAccount = m_accounts.size();
+    return m_accounts.back().handle;
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::letter(char c) {
+    const auto i = static_cast<unsigned char>(c) & 0x7F;
+    if (!m_haveLetter[i]) {
+        const QChar ch = QLatin1Char(static_cast<char>(i));
+        m_letters[i] = m_model.internText(QStringView(&ch, 1));
+        m_haveLetter[i] = true;
+    }
+    return m_letters[i];
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::hex(std::int32_t value) {
+    auto it = m_hex.find(value);
+    if (it != m_hex.end()) return it->second;
+    const Handle h = m_model.internText(QString::fromStdString(PermHex(value)));
+    m_hex.emplace(value, h);
+    return h;
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::number(std::int32_t value) {
+    char16_t digits[12];
+    int n = 0;
+    auto v = static_cast<std::uint32_t>(value < 0 ? -static_cast<std::int64_t>(value) : value);
+    do {
+        digits[11 - n++] = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (value < 0) digits[11 - n++] = u'-';
+    return m_model.internText(QStringView(digits + 12 - n, n));
+}
 
 void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
-    TStringGridModel& model = m_model;
-    if (model.rowCount() - 1 < RowIndex) model.setRowCount(model.rowCount() + 20);
-    char digits[16];
-    const int n = std::snprintf(digits, sizeof digits, "%d", Row.Seq);
-    model.setCell(colNum, RowIndex, QString::fromLatin1(digits, n));
-    model.setCell(colContainer, RowIndex, text(Row.Container));
-    model.setCell(colObjectName, RowIndex, text(Row.ObjectName));
-    const QChar kind = QLatin1Char(Row.Kind);
-    model.setCell(colUserGroup, RowIndex, QStringView(&kind, 1));
-    model.setCell(colUGName, RowIndex, text(Row.UGName));
-    model.setCell(colPermExp, RowIndex, QString::fromLatin1(PermHex(Row.Explicit)));
-    model.setCell(colPermAll, RowIndex, QString::fromLatin1(PermHex(Row.Effective)));
-    const QChar inherit = QLatin1Char(Row.Inherit);
-    model.setCell(colInherit, RowIndex, QStringView(&inherit, 1));
-    const QChar owner = QLatin1Char(Row.Owner);
-    model.setCell(colOwner, RowIndex, QStringView(&owner, 1));
-    for (int c = FirstPermColumn; c <= LastPermColumn; ++c) {
-        const QChar letter = QLatin1Char(Row.Letters[static_cast<std::size_t>(c - FirstPermColumn)]);
-        model.setCell(c, RowIndex, QStringView(&letter, 1));
-    }
+    if (m_model.rowCount() - 1 < RowIndex) m_model.setRowCount(m_model.rowCount() + 20);
+    std::array<Handle, SecColCount> cells;
+    cells[colNum] = number(Row.Seq);
+    cells[colContainer] = cached(m_container, Row.Container);
+    cells[colObjectName] = cached(m_object, Row.ObjectName);
+    cells[colUserGroup] = letter(Row.Kind);
+    cells[colUGName] = account(Row.UGName);
+    cells[colPermExp] = hex(Row.Explicit);
+    cells[colPermAll] = hex(Row.Effective);
+    cells[colInherit] = letter(Row.Inherit);
+    cells[colOwner] = letter(Row.Owner);
+    for (int c = FirstPermColumn; c <= LastPermColumn; ++c)
+        cells[static_cast<std::size_t>(c)] =
+            letter(Row.Letters[static_cast<std::size_t>(c - FirstPermColumn)]);
+    m_model.setRowHandles(RowIndex, cells.data(), SecColCount);
 }
 
 void TPermsGridWriter::Finish(std::int32_t LastRowIndex) {

@@ -7,7 +7,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolTip>
+
+#include "ui/HintTiming.h"
 
 #include <algorithm>
 
@@ -38,6 +41,9 @@ TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     m_model.setRowCount(5);
     m_model.setFixedColCount(1);
     m_model.setFixedRowCount(1);
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setSingleShot(true);
+    connect(m_hintTimer, &QTimer::timeout, this, [this] { showHintAt(m_hintPos); });
 }
 
 TStringGrid::~TStringGrid() {
@@ -404,7 +410,42 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
 
 void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    scheduleHint(pos);
     emit mouseMove(shiftOf(event), pos.x(), pos.y());
+}
+
+// Hints follow the application's hint timing: the first one shows after the hint pause, the next ones
+// (while one is up) after the short pause, and each stays up for the hide pause.
+void TStringGrid::scheduleHint(const QPoint& pos) {
+    if (!m_showHints || !m_hint) return;
+    int col = -1, row = -1;
+    if (!cellAt(pos, col, row)) {
+        m_hintTimer->stop();
+        return;
+    }
+    m_hintPos = pos;
+    if (col == m_hintCol && row == m_hintRow && QToolTip::isVisible()) return;
+    const ui::HintTiming& timing = ui::hintTiming();
+    m_hintTimer->start(QToolTip::isVisible() ? timing.hintShortPause : timing.hintPause);
+}
+
+void TStringGrid::showHintAt(const QPoint& pos) {
+    int col = -1, row = -1;
+    QString hint;
+    if (m_showHints && m_hint && cellAt(pos, col, row)) m_hint(row, col, hint);
+    m_hintCol = col;
+    m_hintRow = row;
+    if (hint.isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    if (m_hintColor.isValid()) {
+        QPalette palette = QToolTip::palette();
+        palette.setColor(QPalette::ToolTipBase, m_hintColor);
+        QToolTip::setPalette(palette);
+    }
+    QToolTip::showText(viewport()->mapToGlobal(pos), hint, viewport(), cellRect(col, row),
+                       ui::hintTiming().hintHidePause);
 }
 
 void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
@@ -480,20 +521,10 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
 
 bool TStringGrid::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+    // A help request (the platform's own tooltip timing) shows the hint at once; pointer moves show it
+    // on the application's hint timing.
     auto* help = static_cast<QHelpEvent*>(event);
-    int col = -1, row = -1;
-    QString hint;
-    if (m_showHints && m_hint && cellAt(help->pos(), col, row)) m_hint(row, col, hint);
-    if (hint.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return true;
-    }
-    if (m_hintColor.isValid()) {
-        QPalette palette = QToolTip::palette();
-        palette.setColor(QPalette::ToolTipBase, m_hintColor);
-        QToolTip::setPalette(palette);
-    }
-    QToolTip::showText(help->globalPos(), hint, viewport(), cellRect(col, row));
+    m_hintTimer->stop();
+    showHintAt(help->pos());
     return true;
 }

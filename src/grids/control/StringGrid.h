@@ -20,6 +20,7 @@
 #include <vector>
 
 class QMenu;
+class QTimer;
 
 // Modifier keys and mouse buttons held during a mouse event.
 struct TShiftState {
@@ -157,6 +158,8 @@ private:
     void clampPositions();
     void repaint_();
     void showPopup(const QPoint& globalPos);
+    void scheduleHint(const QPoint& pos);
+    void showHintAt(const QPoint& pos);
     int maxTopRow() const;
     int maxLeftCol() const;
     int fixedWidth() const;
@@ -185,6 +188,9 @@ private:
     CellColorFn m_cellColor;
     AlignmentFn m_alignment;
     HintFn m_hint;
+    QTimer* m_hintTimer = nullptr;
+    QPoint m_hintPos;
+    int m_hintCol = -1, m_hintRow = -1; // cell of the hint last shown
     bool m_showHints = false;
     QMenu* m_popup = nullptr;
 };

@@ -160,6 +160,13 @@ void TStringGridModel::setCell(int col, int realRow, QStringView text) {
     m_cells[col][realRow] = m_strings.intern(text);
 }
 
+void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count) {
+    checkCell(0, realRow);
+    const auto n = std::min(static_cast<std::size_t>(std::max(0, count)), m_cells.size());
+    for (std::size_t col = 0; col < n; ++col)
+        m_cells[col][static_cast<std::size_t>(realRow)] = handles[col];
+}
+
 void TStringGridModel::clearRows(int first, int count) {
     const int begin = std::clamp(first, 0, m_rowCount);
     const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);

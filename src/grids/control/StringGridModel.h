@@ -49,6 +49,11 @@ public:
     // Out-of-range positions throw std::out_of_range.
     QString cell(int col, int realRow) const;
     void setCell(int col, int realRow, QStringView text);
+    // Bulk writing: the handle of a text (interned when needed), and the first count cells of a row
+    // set from handles (columns beyond the grid are ignored). Handles stay valid until the next
+    // sortBody or compactStrings.
+    TCellStringTable::Handle internText(QStringView text) { return m_strings.intern(text); }
+    void setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count);
     // Characters of a cell without allocating (see TCellStringTable::view).
     QStringView cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const;
     // Empties every cell of real rows first .. first + count - 1 (clipped to the grid).
