@@ -147,6 +147,26 @@ private slots:
         }
     }
 
+    void hintsNameTheRowAndTheRight() {
+        TAppFixture app(ini());
+        showAll(app);
+        refreshAs(app);
+        TStringGrid& grid = perms(app);
+        int display = -1;
+        for (int d = 1; d < grid.displayRowCount(); ++d) {
+            const int r = grid.realRowIndex(d);
+            if (grid.cell(2, r) == QStringLiteral("Orders") && grid.cell(4, r) == QStringLiteral("alice")) display = d;
+        }
+        QVERIFY(display > 0);
+        QCOMPARE(PermsCellHint(grid, display, 16),
+                 QStringLiteral("Tables: Orders   alice   \r\nRetrieveData  Enbl: 00014 Dsbl: 00010"));
+        QCOMPARE(PermsCellHint(grid, display, 15),
+                 QStringLiteral("Tables: Orders   alice   \r\nWriteDef  Enbl: 1000C Dsbl: 00008"));
+        QCOMPARE(PermsCellHint(grid, display, 8), QString()); // no hint over the descriptive columns
+        QCOMPARE(PermsCellHint(grid, 0, 9),
+                 QStringLiteral("Container: Object Name   UGName   \r\nCreate  Enbl: 00001 Dsbl: 00001"));
+    }
+
     void unreadableRowsShowQuestionMarks() {
         TAppFixture app(ini());
         showAll(app);
