@@ -24,6 +24,21 @@ QString qtext(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
+// The grid events both grids share: mouse events drive the helper's column resizing, and a right click
+// makes the clicked cell current before the popup menu opens.
+void ForwardGridEvents(QObject* context, TStringGrid& grid, TASGHelper& helper) {
+    QObject::connect(
+        &grid, &TStringGrid::mouseDown, context,
+        [&helper](Qt::MouseButton b, TShiftState s, int x, int y) { helper.HandleMouseDown(b, s, x, y); });
+    QObject::connect(&grid, &TStringGrid::mouseMove, context,
+                     [&helper](TShiftState s, int x, int y) { helper.HandleMouseMove(s, x, y); });
+    QObject::connect(
+        &grid, &TStringGrid::mouseUp, context,
+        [&helper](Qt::MouseButton b, TShiftState s, int x, int y) { helper.HandleMouseUp(b, s, x, y); });
+    QObject::connect(&grid, &TStringGrid::rightClickCell, context,
+                     [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+}
+
 } // namespace
 
 void TForm1::SetupPermissionsGrid() {
@@ -41,16 +56,7 @@ void TForm1::SetupPermissionsGrid() {
     grid.setOnGetAlignment(&PermsCellAlignment);
     grid.setOnGridHint([&grid](int row, int col, QString& hint) { hint = PermsCellHint(grid, row, col); });
     grid.setOnGetFormat(&SetTextCompareStyle);
-    connect(&grid, &TStringGrid::mouseDown, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-        m_permHelper->HandleMouseDown(b, s, x, y);
-    });
-    connect(&grid, &TStringGrid::mouseMove, this,
-            [this](TShiftState s, int x, int y) { m_permHelper->HandleMouseMove(s, x, y); });
-    connect(&grid, &TStringGrid::mouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-        m_permHelper->HandleMouseUp(b, s, x, y);
-    });
-    connect(&grid, &TStringGrid::rightClickCell, this,
-            [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    ForwardGridEvents(this, grid, *m_permHelper);
     connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_PermsPopup);
 
     connect(ui->ck_PermHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_PermHideSomethingClick);
@@ -74,16 +80,7 @@ void TForm1::SetupUsersGroupsGrid() {
     grid.setFixedRowCount(1);
     grid.setPopupMenu(pu_UserGroups);
     grid.setOnGetFormat(&SetTextCompareStyle);
-    connect(&grid, &TStringGrid::mouseDown, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-        m_ugHelper->HandleMouseDown(b, s, x, y);
-    });
-    connect(&grid, &TStringGrid::mouseMove, this,
-            [this](TShiftState s, int x, int y) { m_ugHelper->HandleMouseMove(s, x, y); });
-    connect(&grid, &TStringGrid::mouseUp, this, [this](Qt::MouseButton b, TShiftState s, int x, int y) {
-        m_ugHelper->HandleMouseUp(b, s, x, y);
-    });
-    connect(&grid, &TStringGrid::rightClickCell, this,
-            [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    ForwardGridEvents(this, grid, *m_ugHelper);
     connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
     connect(ui->bt_UGCopy, &QPushButton::clicked, this, &TForm1::bt_UGCopyClick);
 }
