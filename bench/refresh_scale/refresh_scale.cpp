@@ -41,10 +41,14 @@ int main(int argc, char** argv) {
     QString dir = QDir::temp().filePath(QStringLiteral("keyloupe-refresh-scale"));
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string opt = argv[i];
-        if (opt == "--objects") objects = std::atoi(argv[i + 1]);
-        else if (opt == "--users") users = std::atoi(argv[i + 1]);
-        else if (opt == "--groups") groups = std::atoi(argv[i + 1]);
-        else if (opt == "--dir") dir = QString::fromLocal8Bit(argv[i + 1]);
+        if (opt == "--objects")
+            objects = std::atoi(argv[i + 1]);
+        else if (opt == "--users")
+            users = std::atoi(argv[i + 1]);
+        else if (opt == "--groups")
+            groups = std::atoi(argv[i + 1]);
+        else if (opt == "--dir")
+            dir = QString::fromLocal8Bit(argv[i + 1]);
     }
     dir += QStringLiteral("/o%1-u%2-g%3").arg(objects).arg(users).arg(groups);
     const QString mdw = dir + QStringLiteral("/system.mdw");
@@ -53,9 +57,10 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     if (!QFile::exists(mdb)) {
         timer.start();
-        const std::string command = std::string(KEYLOUPE_JET) + " demo '" + dir.toStdString() + "' --objects " +
-                                    std::to_string(objects) + " --users " + std::to_string(users) +
-                                    " --groups " + std::to_string(groups) + " >/dev/null";
+        const std::string command = std::string(KEYLOUPE_JET) + " demo '" + dir.toStdString() +
+                                    "' --objects " + std::to_string(objects) + " --users " +
+                                    std::to_string(users) + " --groups " + std::to_string(groups) +
+                                    " >/dev/null";
         if (std::system(command.c_str()) != 0) {
             std::fprintf(stderr, "refresh_scale: keyloupe-jet demo failed\n");
             return 1;

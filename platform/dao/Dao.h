@@ -35,33 +35,33 @@ inline constexpr std::int16_t dbSecDBAdmin = 8; // for reference; permission bit
 
 // DAO error numbers used by the engine.
 enum ErrorNumber : int {
-    errFileNotFound = 3024,          // could not find file
-    errSystemDbMissing = 3028,       // workgroup information file missing or opened exclusively
-    errBadLogin = 3029,              // not a valid account name or password
-    errNotValidAccount = 3030,       // not a valid account name
-    errNotValidPassword = 3031,      // not a valid password
-    errOperationNotAllowed = 3032,   // cannot perform this operation
-    errNoPermission = 3033,          // no permission on the object
-    errReadOnly = 3027,              // database is read-only
-    errFileInUse = 3045,             // file already in use (exclusive open)
-    errNoReadData = 3112,            // no read data permission on a table
-    errItemNotFound = 3265,          // item not found in this collection
-    errNotSupported = 3251,          // operation is not supported for this type of object
-    errPidLength = 3304,             // PID must be 4 to 20 characters
-    errUnrecognizedFormat = 3343,    // unrecognised database format
-    errNameExists = 3390,            // account name already exists
-    errInvalidArgument = 3001,       // invalid argument
-    errSyntax = 3000,                // reserved / generic SQL error
-    errQueryNotSelect = 3219,        // invalid operation (only SELECT queries run)
-    errInvalidName = 3125,           // not a valid name
-    errLastAdmin = 3034,             // cannot remove the last member of Admins
-    errBuiltinAccount = 3035,        // built-in account cannot be deleted
-    errUnexpected = 3000,            // unexpected engine failure (the description says what)
-    errObjectExists = 3012,          // an object of that name already exists
-    errNoCurrentRecord = 3021,       // no current record (recordset at EOF)
-    errNotDatabaseFile = 3049,       // not a file of this kind, damaged or truncated
-    errDatabaseExists = 3204,        // file to create already exists
-    errLocked = 3218,                // file busy: another user held a lock for too long
+    errFileNotFound = 3024,        // could not find file
+    errSystemDbMissing = 3028,     // workgroup information file missing or opened exclusively
+    errBadLogin = 3029,            // not a valid account name or password
+    errNotValidAccount = 3030,     // not a valid account name
+    errNotValidPassword = 3031,    // not a valid password
+    errOperationNotAllowed = 3032, // cannot perform this operation
+    errNoPermission = 3033,        // no permission on the object
+    errReadOnly = 3027,            // database is read-only
+    errFileInUse = 3045,           // file already in use (exclusive open)
+    errNoReadData = 3112,          // no read data permission on a table
+    errItemNotFound = 3265,        // item not found in this collection
+    errNotSupported = 3251,        // operation is not supported for this type of object
+    errPidLength = 3304,           // PID must be 4 to 20 characters
+    errUnrecognizedFormat = 3343,  // unrecognised database format
+    errNameExists = 3390,          // account name already exists
+    errInvalidArgument = 3001,     // invalid argument
+    errSyntax = 3000,              // reserved / generic SQL error
+    errQueryNotSelect = 3219,      // invalid operation (only SELECT queries run)
+    errInvalidName = 3125,         // not a valid name
+    errLastAdmin = 3034,           // cannot remove the last member of Admins
+    errBuiltinAccount = 3035,      // built-in account cannot be deleted
+    errUnexpected = 3000,          // unexpected engine failure (the description says what)
+    errObjectExists = 3012,        // an object of that name already exists
+    errNoCurrentRecord = 3021,     // no current record (recordset at EOF)
+    errNotDatabaseFile = 3049,     // not a file of this kind, damaged or truncated
+    errDatabaseExists = 3204,      // file to create already exists
+    errLocked = 3218,              // file busy: another user held a lock for too long
 };
 
 // One exception type for every failing DAO member.
@@ -200,10 +200,10 @@ class User {
 public:
     virtual ~User() = default;
     virtual std::string Name() = 0;
-    virtual void SetName(const std::string& name) = 0;             // before Append only
-    virtual void SetPID(const std::string& pid) = 0;               // before Append only
-    virtual void SetPassword(const std::string& password) = 0;     // before Append only
-    virtual GroupsPtr Groups() = 0;                                // groups the user belongs to
+    virtual void SetName(const std::string& name) = 0;         // before Append only
+    virtual void SetPID(const std::string& pid) = 0;           // before Append only
+    virtual void SetPassword(const std::string& password) = 0; // before Append only
+    virtual GroupsPtr Groups() = 0;                            // groups the user belongs to
     virtual void NewPassword(const std::string& oldPassword, const std::string& newPassword) = 0;
 };
 

@@ -8,11 +8,17 @@ namespace ui {
 namespace {
 DialogHooks* g_hooks = nullptr;
 
-QString applicationTitle() { return QStringLiteral("Keyloupe"); }
+QString applicationTitle() {
+    return QStringLiteral("Keyloupe");
+}
 } // namespace
 
-void installDialogHooks(DialogHooks* hooks) { g_hooks = hooks; }
-DialogHooks* dialogHooks() { return g_hooks; }
+void installDialogHooks(DialogHooks* hooks) {
+    g_hooks = hooks;
+}
+DialogHooks* dialogHooks() {
+    return g_hooks;
+}
 
 void showMessage(const QString& text) {
     if (g_hooks) {

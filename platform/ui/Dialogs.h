@@ -6,8 +6,8 @@
 
 #include <deque>
 #include <functional>
-#include <vector>
 #include <optional>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -27,11 +27,11 @@ int showModal(QDialog& dialog);
 
 struct OpenFileRequest {
     QString title;
-    QStringList filters;     // e.g. "MS Access files (*.mdb)"
-    int filterIndex = 0;     // 0-based choice selected at opening
-    QString defaultSuffix;   // without the dot
-    QString directory;       // initial folder
-    QString fileName;        // preset file name (may be empty)
+    QStringList filters;   // e.g. "MS Access files (*.mdb)"
+    int filterIndex = 0;   // 0-based choice selected at opening
+    QString defaultSuffix; // without the dot
+    QString directory;     // initial folder
+    QString fileName;      // preset file name (may be empty)
 };
 
 // The file-open dialog; the chosen full path, or nothing when cancelled.
@@ -40,11 +40,11 @@ std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request)
 // Test hooks. While a hook object is installed, nothing is shown: messages are recorded, and answers are
 // taken from the queues (an empty queue answers Cancel / rejected / nothing).
 struct DialogHooks {
-    QStringList messages;                                   // every message shown, in order
-    QStringList confirmations;                              // every confirmation text, in order
+    QStringList messages;      // every message shown, in order
+    QStringList confirmations; // every confirmation text, in order
     std::deque<Answer> confirmAnswers;
-    std::deque<std::function<int(QDialog&)>> modalAnswers;  // may fill fields, returns the result code
-    QStringList modalTitles;                                // window titles of the dialogs shown
+    std::deque<std::function<int(QDialog&)>> modalAnswers; // may fill fields, returns the result code
+    QStringList modalTitles;                               // window titles of the dialogs shown
     std::deque<std::optional<QString>> fileAnswers;
     std::vector<OpenFileRequest> fileRequests;
 };

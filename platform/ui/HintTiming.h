@@ -5,9 +5,9 @@
 namespace ui {
 
 struct HintTiming {
-    int hintPause = 500;       // ms before the first hint shows
-    int hintShortPause = 50;   // ms between hints while one is already up
-    int hintHidePause = 2500;  // ms a hint stays shown
+    int hintPause = 500;      // ms before the first hint shows
+    int hintShortPause = 50;  // ms between hints while one is already up
+    int hintHidePause = 2500; // ms a hint stays shown
 };
 
 void setHintTiming(const HintTiming& timing);

@@ -155,7 +155,8 @@ private slots:
         int display = -1;
         for (int d = 1; d < grid.displayRowCount(); ++d) {
             const int r = grid.realRowIndex(d);
-            if (grid.cell(2, r) == QStringLiteral("Orders") && grid.cell(4, r) == QStringLiteral("alice")) display = d;
+            if (grid.cell(2, r) == QStringLiteral("Orders") && grid.cell(4, r) == QStringLiteral("alice"))
+                display = d;
         }
         QVERIFY(display > 0);
         QCOMPARE(PermsCellHint(grid, display, 16),
