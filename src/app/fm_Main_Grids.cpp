@@ -87,9 +87,7 @@ void TForm1::SetupUsersGroupsGrid() {
 
 bool TForm1::ReadPermissions() {
     TASGHelper_Perm& helper = *m_permHelper;
-    helper.BeginUpdate();
-    bool result = false;
-    try {
+    WithUpdate(helper, [&] {
         helper.ApplyFilter(false);
         PermRowCount = 0;
         PermNonZeroCount = 0;
@@ -100,6 +98,7 @@ bool TForm1::ReadPermissions() {
                 WalkCatalogue(db1().GetContainers(), db1().GetUsers(), db1().GetGroups(), writer, counters);
             });
         } catch (...) {
+            // The counters keep the values reached.
             PermRowCount = counters.RowCount;
             PermNonZeroCount = counters.NonZeroCount;
             throw;
@@ -109,13 +108,8 @@ bool TForm1::ReadPermissions() {
         writer.Finish(PermRowCount);
         helper.InvalidateSort();
         helper.InvalidateFilter();
-        result = true;
-    } catch (...) {
-        helper.EndUpdate();
-        throw;
-    }
-    helper.EndUpdate();
-    return result;
+    });
+    return true;
 }
 
 void TForm1::ClearPermissionsView() {
@@ -128,17 +122,13 @@ void TForm1::ClearPermissionsView() {
 void TForm1::ck_PermHideSomethingClick() {
     if (Loading) return;
     ui::HourGlass hourGlass;
-    m_permHelper->BeginUpdate();
-    m_permHelper->InvalidateFilter();
-    m_permHelper->EndUpdate();
+    WithUpdate(*m_permHelper, [this] { m_permHelper->InvalidateFilter(); });
 }
 
 void TForm1::rb_PermSortClick(QObject* sender) {
     if (!qobject_cast<QRadioButton*>(sender)) return;
     ui::HourGlass hourGlass;
-    m_permHelper->BeginUpdate();
-    m_permHelper->InvalidateSort();
-    m_permHelper->EndUpdate();
+    WithUpdate(*m_permHelper, [this] { m_permHelper->InvalidateSort(); });
 }
 
 void TForm1::bt_PermCopyClick() {
@@ -148,12 +138,10 @@ void TForm1::bt_PermCopyClick() {
 bool TForm1::ReadUsersAndGroups() {
     TStringGrid& grid = *ui->asg_UG;
     TASGHelper_UG& helper = *m_ugHelper;
-    bool result = false;
     daoRead([&] {
         dao::GroupsPtr groups = db1().GetGroups();
         dao::UsersPtr users = db1().GetUsers();
-        helper.BeginUpdate();
-        try {
+        WithUpdate(helper, [&] {
             helper.ApplyFilter(false);
             GroupCount = groups->Count();
             UserCount = users->Count();
@@ -180,14 +168,9 @@ bool TForm1::ReadUsersAndGroups() {
             }
             helper.InvalidateFilter();
             helper.InvalidateSort();
-            result = true;
-        } catch (...) {
-            helper.EndUpdate();
-            throw;
-        }
-        helper.EndUpdate();
+        });
     });
-    return result;
+    return true;
 }
 
 void TForm1::ClearUsersGroupsView() {
@@ -199,9 +182,7 @@ void TForm1::ClearUsersGroupsView() {
 
 void TForm1::ck_UGHideSysObjClick() {
     if (Loading) return;
-    m_ugHelper->BeginUpdate();
-    m_ugHelper->InvalidateFilter();
-    m_ugHelper->EndUpdate();
+    WithUpdate(*m_ugHelper, [this] { m_ugHelper->InvalidateFilter(); });
 }
 
 void TForm1::bt_UGCopyClick() {

@@ -82,6 +82,18 @@ public:
     void HandleMouseUp(Qt::MouseButton Button, TShiftState Shift, int X, int Y);
 };
 
+// Runs f inside an update bracket of helper; the bracket is closed also when f throws.
+template <class F> void WithUpdate(TASGHelper& helper, F&& f) {
+    helper.BeginUpdate();
+    try {
+        f();
+    } catch (...) {
+        helper.EndUpdate();
+        throw;
+    }
+    helper.EndUpdate();
+}
+
 // --- handlers shared by the grids' window events ----------------------------------------------
 
 // Right click on a cell: makes exactly that cell (display row, col) selected and current, fixed
