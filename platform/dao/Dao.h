@@ -185,6 +185,9 @@ public:
     virtual std::int32_t CollatingOrder() = 0;
     virtual Variant ReplicaID() = 0; // Null when not replicated
     virtual bool Updatable() = 0;
+    // True for a genuine Jet file opened for audit: nothing can be changed, and the login's password
+    // was not checked (Jet's stored password scheme is not public).
+    virtual bool AuditOnly() { return false; }
     virtual ContainersPtr Containers() = 0;
     // An empty name makes a temporary query definition.
     virtual QueryDefPtr CreateQueryDef(const std::string& name, const std::string& sql) = 0;

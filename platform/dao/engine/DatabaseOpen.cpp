@@ -3,6 +3,7 @@
 #include "DatabaseOpen.h"
 
 #include "FileFormat.h"
+#include "dao/FileProbe.h"
 #include "PropertyList.h"
 #include "Query.h"
 #include "Rights.h"
@@ -150,6 +151,11 @@ private:
 
 DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, bool exclusive,
                          bool readOnly) {
+    const FileFamily family = probeFile(path).family;
+    if (isGenuineJet(family))
+        fail(errNotDatabaseFile, "Cannot open the database: " + pairMismatchText(path, true, ws->workgroup->path()));
+    if (family == FileFamily::Ace) fail(errUnrecognizedFormat, "Cannot open the database: " + aceFileText(path));
+    if (family == FileFamily::Other) fail(errNotDatabaseFile, "Cannot open the database: " + notJetFileText(path));
     const FileProblem problem = checkFile(path, FileKind::Database);
     if (problem.code != FileProblem::None) refuse(problem);
     auto share = std::make_unique<ShareLock>(path);

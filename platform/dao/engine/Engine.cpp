@@ -1,5 +1,7 @@
 // The DBEngine and Workspace objects, and the registration of the engine classes.
 #include "DatabaseOpen.h"
+#include "dao/FileProbe.h"
+#include "dao/audit/Audit.h"
 #include "PropertyList.h"
 #include "WorkspaceState.h"
 
@@ -89,6 +91,12 @@ public:
                 fail(errNotSupported, "Only Jet workspaces (dbUseJet) are supported.");
             if (systemDb_.empty())
                 fail(errSystemDbMissing, "Cannot use the workgroup information file: no SystemDB is set.");
+            const FileFamily family = probeFile(systemDb_).family;
+            if (isGenuineJet(family)) return audit::createAuditWorkspace(log_, version_, name, systemDb_, userName);
+            if (family == FileFamily::Ace)
+                fail(errSystemDbMissing, "Cannot use the workgroup information file: " + aceFileText(systemDb_));
+            if (family == FileFamily::Other)
+                fail(errSystemDbMissing, "Cannot use the workgroup information file: " + notJetFileText(systemDb_));
             auto state = std::make_shared<WorkspaceState>();
             state->log = log_;
             state->engineVersion = version_;

@@ -1,0 +1,17 @@
+#pragma once
+// The audit engine: genuine Jet 3 and Jet 4 workgroup files and databases, read with libmdb and never
+// written. The DBEngine hands a CreateWorkspace for a genuine workgroup file to it.
+#include "dao/Dao.h"
+#include "dao/engine/ErrorLog.h"
+
+#include <string>
+
+namespace dao::audit {
+
+// Logs in to a genuine workgroup file. The user must be a user of the workgroup (errBadLogin
+// otherwise); Jet's stored password scheme is not public, so the password is not checked.
+WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& engineVersion,
+                                  const std::string& name, const std::string& systemDb,
+                                  const std::string& userName);
+
+} // namespace dao::audit

@@ -1,0 +1,39 @@
+#pragma once
+// Reads whole tables of a genuine Jet file with libmdb, in a child process. libmdb trusts what it reads:
+// a damaged file can make it read out of bounds, crash or loop. The child maps the file read-only and
+// private, so nothing can ever be written to it, hands the rows back through a pipe and is killed when
+// it takes too long; a crash, a hang or a libmdb failure in the child becomes a clear error here.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dao::audit {
+
+struct TableRequest {
+    std::string table;
+    std::vector<std::string> columns;
+};
+
+// One table's rows; each cell is the column's value as text, binary columns as their raw bytes. A
+// null cell is empty.
+struct TableRows {
+    std::vector<std::vector<std::string>> rows;
+};
+
+struct JetFileInfo {
+    int jetVersion = 0; // 3 or 4
+    std::uint32_t pageSize = 0;
+    std::int32_t langId = 0;
+    std::string header; // the first page, as stored (Jet 4 databases need it to unmask SIDs)
+};
+
+struct MdbReadResult {
+    JetFileInfo info;
+    std::vector<TableRows> tables; // in request order
+};
+
+// Checks the file's header and size, then reads the requested tables in a child process. Fails with
+// a std::runtime_error whose text says what is wrong (the caller adds the file's name and role).
+MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests);
+
+} // namespace dao::audit
