@@ -200,6 +200,7 @@ void TForm1::RefreshAll() {
         return;
     }
     if (!ConnectFromLogin()) {
+        SetAuditMode(false);
         ui->lb_Summary->setText(QStringLiteral("Couldn't connect to database"));
         ClearUsersGroupsView();
         ClearPermissionsView();
@@ -207,6 +208,7 @@ void TForm1::RefreshAll() {
         return;
     }
 
+    SetAuditMode(db1().AuditOnly());
     bool usersRead = false, permsRead = false, infoRead = false;
     auto cleanUp = [&] {
         ui::setScreenCursor(ui::CursorShape::Default);
@@ -231,6 +233,23 @@ void TForm1::RefreshAll() {
         throw;
     }
     cleanUp();
+}
+
+void TForm1::SetAuditMode(bool audit) {
+    AuditMode = audit;
+    const QString suffix = QStringLiteral(" (read-only audit)");
+    QString title = windowTitle();
+    if (title.endsWith(suffix)) title.chop(suffix.size());
+    setWindowTitle(audit ? title + suffix : title);
+    ui->lb_AuditNote->setText(
+        audit ? QStringLiteral("Genuine Jet files: opened read-only for audit, and never written. The password "
+                               "was not checked (Jet's stored password scheme is not public): anyone who can "
+                               "read these files can read every permission shown here. Changes are disabled.")
+              : QString());
+    ui->lb_AuditNote->setVisible(audit);
+    for (QAction* action : pu_UserGroups->actions())
+        action->setEnabled(!audit);
+    ui->bt_UG_Add->setEnabled(!audit);
 }
 
 void TForm1::mi_AboutClick() {

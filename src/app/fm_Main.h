@@ -54,6 +54,10 @@ public:
     std::int32_t AceNonZeroCount = 0;
     std::string AceQueryError;
     bool Loading = false;
+    // True while the views show genuine Jet files, which are read-only: the items that would write are
+    // disabled and the login tab says why. Set by every refresh that connected.
+    bool AuditMode = false;
+    void SetAuditMode(bool audit);
 
     const QString& LastDatabase() const { return m_lastDatabase; }
     const QString& LastWorkgroup() const { return m_lastWorkgroup; }

@@ -89,6 +89,9 @@ void TForm1::pu_PermsPopup() {
     if (c == 7 && grid.cell(2, grid.realRowIndex(r)) == QStringLiteral("<container>"))
         item(pu_Perms, "pui_PermFlipInherit")->setEnabled(true);
     if (c == 5) item(pu_Perms, "pui_PermHex")->setEnabled(true);
+    if (AuditMode)
+        for (QAction* action : pu_Perms->actions())
+            action->setEnabled(false);
 }
 
 void TForm1::pui_PermAddClick() {

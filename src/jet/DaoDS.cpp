@@ -265,6 +265,10 @@ std::int32_t TDAODatabase::CollatingOrder() const {
     return DAOCall([&] { return database_->CollatingOrder(); });
 }
 
+bool TDAODatabase::AuditOnly() const {
+    return Connected() && database_->AuditOnly();
+}
+
 std::string TDAODatabase::ReplicaID() const {
     if (!Connected()) return {};
     com::Variant id = DAOCall([&] { return database_->ReplicaID(); });

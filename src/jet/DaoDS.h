@@ -193,6 +193,8 @@ public:
     std::string DatabaseVersion() const;
     std::int32_t CollatingOrder() const;
     std::string ReplicaID() const;
+    // True while a genuine Jet file is open for audit (read-only, password not checked).
+    bool AuditOnly() const;
 
     // Called at the start of every open.
     TLoginEvent OnLogin;
