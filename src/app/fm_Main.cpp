@@ -242,10 +242,11 @@ void TForm1::SetAuditMode(bool audit) {
     if (title.endsWith(suffix)) title.chop(suffix.size());
     setWindowTitle(audit ? title + suffix : title);
     ui->lb_AuditNote->setText(
-        audit ? QStringLiteral("Genuine Jet files: opened read-only for audit, and never written. The password "
-                               "was not checked (Jet's stored password scheme is not public): anyone who can "
-                               "read these files can read every permission shown here. Changes are disabled.")
-              : QString());
+        audit
+            ? QStringLiteral("Genuine Jet files: opened read-only for audit, and never written. The password "
+                             "was not checked (Jet's stored password scheme is not public): anyone who can "
+                             "read these files can read every permission shown here. Changes are disabled.")
+            : QString());
     ui->lb_AuditNote->setVisible(audit);
     for (QAction* action : pu_UserGroups->actions())
         action->setEnabled(!audit);

@@ -105,10 +105,11 @@ bool isBinary(const MdbColumn* col) {
 void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
     std::string name = req.table;
     MdbTableDef* table = mdb_read_table_by_name(mdb, name.data(), MDB_TABLE);
-    if (!table) childFail(w, "it has no " + req.table + " table");
-    if (!mdb_read_columns(table)) childFail(w, "the columns of " + req.table + " cannot be read");
+    if (!table) childFail(w, "it is damaged (it has no " + req.table + " table)");
+    if (!mdb_read_columns(table))
+        childFail(w, "it is damaged (the columns of " + req.table + " cannot be read)");
     if (!table->columns || table->columns->len != table->num_cols)
-        childFail(w, "the columns of " + req.table + " cannot be read");
+        childFail(w, "it is damaged (the columns of " + req.table + " cannot be read)");
 
     const std::size_t n = req.columns.size();
     std::vector<MdbColumn*> cols(n, nullptr);
@@ -126,7 +127,8 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
                 break;
             }
         }
-        if (!cols[c]) childFail(w, "its " + req.table + " table has no column " + req.columns[c]);
+        if (!cols[c])
+            childFail(w, "it is damaged (its " + req.table + " table has no column " + req.columns[c] + ")");
     }
 
     w.tag('T');
@@ -134,7 +136,8 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
     mdb_rewind_table(table);
     const auto pageSize = static_cast<int>(mdb->fmt->pg_size);
     while (mdb_fetch_row(table)) {
-        if (++rows > kMaxRows) childFail(w, "its " + req.table + " table holds more rows than Jet allows");
+        if (++rows > kMaxRows)
+            childFail(w, "it is damaged (its " + req.table + " table holds more rows than Jet allows)");
         w.tag('R');
         for (std::size_t c = 0; c < n; ++c) {
             if (isBinary(cols[c])) {
@@ -144,7 +147,7 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
                     w.bytes("", 0);
                 } else {
                     if (start < 0 || start > pageSize || len > pageSize - start)
-                        childFail(w, "a row of " + req.table + " points outside its page");
+                        childFail(w, "it is damaged (a row of " + req.table + " points outside its page)");
                     w.bytes(mdb->pg_buf + start, static_cast<std::size_t>(len));
                 }
             } else {
@@ -172,9 +175,9 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED) childFail(w, std::string("it cannot be mapped: ") + std::strerror(errno));
     MdbHandle* mdb = mdb_open_buffer(map, size, MDB_NOFLAGS);
-    if (!mdb) childFail(w, "libmdb does not recognise it");
+    if (!mdb) childFail(w, "it is damaged (its header is not that of a Jet file)");
     mdb_set_boolean_fmt_numbers(mdb);
-    if (!mdb_read_catalog(mdb, MDB_ANY)) childFail(w, "its catalogue cannot be read");
+    if (!mdb_read_catalog(mdb, MDB_ANY)) childFail(w, "it is damaged (its catalogue cannot be read)");
     w.tag('I');
     w.u32(mdb->f->jet_version == MDB_VER_JET3 ? 3 : 4);
     w.u32(mdb->f->lang_id);
@@ -267,7 +270,8 @@ MdbReadResult parse(const std::string& data, const std::vector<TableRequest>& re
 
 } // namespace
 
-MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests) {
+MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests,
+                            std::chrono::seconds baseDeadline) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw std::runtime_error(std::string("it cannot be opened: ") + std::strerror(errno));
     struct Closer {
@@ -307,8 +311,8 @@ MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequ
     ::close(pipeFds[1]);
     Child child{pid, pipeFds[0]};
     // Generous for a healthy file (a 2 GiB file is read in well under a minute); a loop is cut off.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20) +
-                          std::chrono::seconds(size / (20u << 20));
+    const auto deadline =
+        std::chrono::steady_clock::now() + baseDeadline + std::chrono::seconds(size / (20u << 20));
     bool timedOut = false;
     std::string data;
     try {

@@ -3,6 +3,7 @@
 // a damaged file can make it read out of bounds, crash or loop. The child maps the file read-only and
 // private, so nothing can ever be written to it, hands the rows back through a pipe and is killed when
 // it takes too long; a crash, a hang or a libmdb failure in the child becomes a clear error here.
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,8 +33,10 @@ struct MdbReadResult {
     std::vector<TableRows> tables; // in request order
 };
 
-// Checks the file's header and size, then reads the requested tables in a child process. Fails with
-// a std::runtime_error whose text says what is wrong (the caller adds the file's name and role).
-MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests);
+// Checks the file's header and size, then reads the requested tables in a child process, which is
+// given baseDeadline plus a second for every 20 MiB of the file. Fails with a std::runtime_error whose
+// text says what is wrong (the caller adds the file's name and role).
+MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests,
+                            std::chrono::seconds baseDeadline = std::chrono::seconds(20));
 
 } // namespace dao::audit
