@@ -4,9 +4,12 @@
 
 #include "commands/Keyloupe_fm_Hex.h"
 #include "commands/PermCommands.h"
+#include "security/PermissionColumns.h"
 #include "jet/dm_Inspect.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,6 +63,60 @@ class PermCommandsTest : public QObject {
     }
 
 private slots:
+    // A genuine Jet pair: every tab shows it, every item that would write is disabled, a change made
+    // anyway is refused with the engine's read-only error, and the files stay as they were.
+    void genuinePairIsShownWithEveryEditDisabled() {
+        const QString dir = QStringLiteral(KEYLOUPE_JET_SAMPLES);
+        if (!QFile::exists(dir + QStringLiteral("/system.mdw"))) QSKIP("the genuine Jet samples are absent");
+        const TCommandFiles genuine{dir, dir + QStringLiteral("/system.mdw"),
+                                    dir + QStringLiteral("/ContourBL.mdb")};
+        auto bytes = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray mdw = bytes(genuine.mdw), mdb = bytes(genuine.mdb);
+        TCommandApp app(tmp.filePath(QStringLiteral("genuine.ini")), genuine);
+        app.login(QStringLiteral("CONTOURCDU"), QStringLiteral("any password"));
+        QCOMPARE(app.find<QLabel>("lb_Summary")->text(),
+                 QStringLiteral("ContourBL.mdb   Perms: 180 (54 non-zero)  Users: 7 Groups: 2"));
+        QVERIFY(app.form().AuditMode);
+        QVERIFY(app.form().windowTitle().endsWith(QStringLiteral(" (read-only audit)")));
+        QVERIFY(
+            app.find<QLabel>("lb_AuditNote")->text().contains(QStringLiteral("password was not checked")));
+        QCOMPARE(app.find<QLabel>("lb_MSPerms")->text(), QStringLiteral("57"));
+        QCOMPARE(app.find<QLabel>("lb_MSOrphans")->text(), QStringLiteral("0"));
+        const QString block = QStringLiteral("Block Code"), owner = QStringLiteral("CONTOURCDU");
+        QCOMPARE(app.permCell(Tables, block, owner, colPermExp), QStringLiteral("FFFFF"));
+        QCOMPARE(app.permCell(Tables, block, owner, colOwner), QStringLiteral("O"));
+        for (int col : {colObjectName, colPermExp, colInherit, colOwner, 9, 12})
+            QCOMPARE(app.rightClick(app.perms(), app.permRow(Tables, Container, owner), col), QStringList());
+        QCOMPARE(app.rightClick(app.matrix(), app.userRow(QStringLiteral("Contour")),
+                                app.groupCol(QStringLiteral("Admins"))),
+                 QStringList());
+        QVERIFY(!app.find<QPushButton>("bt_UG_Add")->isEnabled());
+
+        app.hooks.messages.clear();
+        app.form().ApplyPermissionChange(Tables, block, poSet, 0, owner);
+        QCOMPARE(app.hooks.messages.size(), 1);
+        QVERIFY(app.hooks.messages.front().startsWith(QStringLiteral("Error: Cannot change")));
+        QVERIFY(app.hooks.messages.front().contains(QStringLiteral("read-only for audit")));
+        QCOMPARE(app.permCell(Tables, block, owner, colPermExp), QStringLiteral("FFFFF"));
+        QCOMPARE(bytes(genuine.mdw), mdw);
+        QCOMPARE(bytes(genuine.mdb), mdb);
+
+        // Own files again: the items come back.
+        const TCommandFiles own = MakeCommandFiles(tmp.filePath(QStringLiteral("own")));
+        app.find<QComboBox>("cb_DB")->setCurrentText(own.mdb);
+        app.find<QComboBox>("cb_MDW")->setCurrentText(own.mdw);
+        app.find<QComboBox>("cb_Username")->setCurrentText(QStringLiteral("admin"));
+        app.find<QComboBox>("cb_Password")->setCurrentText(QString());
+        app.form().RefreshAll();
+        QVERIFY(!app.form().AuditMode);
+        QVERIFY(!app.find<QLabel>("lb_AuditNote")->isVisibleTo(&app.form()));
+        QVERIFY(app.find<QPushButton>("bt_UG_Add")->isEnabled());
+        QVERIFY(!app.form().windowTitle().contains(QStringLiteral("audit")));
+    }
+
     void initTestCase() { QVERIFY(tmp.isValid()); }
 
     void popupEnablesByCell() {
