@@ -159,8 +159,12 @@ TEST_F(AuditTest, Jet3TextArrivesAsUtf8AndForeignSidsAreUnknown) {
 }
 
 TEST_F(AuditTest, EveryWriteIsRefusedAsReadOnly) {
-    auto ws = login(sample("system.mdw"));
-    auto db = open(ws, sample("ContourBL.mdb"));
+    // Copies in a writable folder: no lock or side file may appear beside them.
+    TempDir dir;
+    for (const char* f : {"system.mdw", "ContourBL.mdb"})
+        writeBytes(dir.file(f), readBytes(sample(f)));
+    auto ws = login(dir.file("system.mdw"));
+    auto db = open(ws, dir.file("ContourBL.mdb"));
     auto tables = db->Containers()->Item(Variant("Tables"));
     auto doc = tables->Documents()->Item(Variant(std::int32_t(0)));
     auto group = ws->Groups()->Item(Variant("Users"));
@@ -189,6 +193,15 @@ TEST_F(AuditTest, EveryWriteIsRefusedAsReadOnly) {
     }
     EXPECT_FALSE(std::filesystem::exists(sample("new.mdb")));
     EXPECT_EQ(daoErrorOf([&] { db->CreateQueryDef("", "DELETE FROM MSysACEs"); }), dao::errNotSupported);
+    db.reset();
+    ws.reset();
+    std::size_t entries = 0;
+    for (const auto& e :
+         std::filesystem::directory_iterator(std::filesystem::path(dir.file("x")).parent_path()))
+        entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 2u);
+    for (const char* f : {"system.mdw", "ContourBL.mdb"})
+        EXPECT_EQ(readBytes(dir.file(f)), readBytes(sample(f)));
 }
 
 TEST_F(AuditTest, LoginsVersionsAndMixedPairsAreRefusedClearly) {
