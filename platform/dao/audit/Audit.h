@@ -1,6 +1,7 @@
 #pragma once
 // The audit engine: genuine Jet 3 and Jet 4 workgroup files and databases, read with libmdb and never
 // written. The DBEngine hands a CreateWorkspace for a genuine workgroup file to it.
+#include "dao/AuditFacts.h"
 #include "dao/Dao.h"
 #include "dao/engine/ErrorLog.h"
 
@@ -13,5 +14,9 @@ namespace dao::audit {
 WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& engineVersion,
                                   const std::string& name, const std::string& systemDb,
                                   const std::string& userName);
+
+bool isAuditWorkspace(const WorkspacePtr& workspace);
+// The unknown SIDs of a database this engine opened (AuditOnly() is true).
+CatalogueFacts catalogueFacts(const DatabasePtr& database);
 
 } // namespace dao::audit

@@ -112,7 +112,9 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
             AuditObject o;
             o.name = r[2];
             o.type = r[3].empty() ? 0 : number(r[3], "an object type");
-            o.owner = wg.findSid(mask.unmask(r[4]));
+            const std::string owner = mask.unmask(r[4]);
+            o.owner = wg.findSid(owner);
+            if (o.owner == npos) unknownOwners_.emplace_back(static_cast<std::uint32_t>(objects_.size()), owner);
             const Row ids{number(r[0], "an object id"), number(r[1], "a parent id")};
             byId.emplace(ids.id, static_cast<std::uint32_t>(objects_.size()));
             rows.push_back(ids);
@@ -141,9 +143,14 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
             const std::int32_t acm = number(r[2], "a permission value");
             ++aceCount_;
             if (acm != 0) ++nonZeroAceCount_;
-            const auto o = byId.find(number(r[0], "an object id"));
-            const std::uint32_t a = wg.findSid(mask.unmask(r[1]));
-            if (o == byId.end() || a == npos) continue; // an orphan: counted, not shown
+            const std::int32_t objectId = number(r[0], "an object id");
+            const auto o = byId.find(objectId);
+            const std::string sid = mask.unmask(r[1]);
+            const std::uint32_t a = wg.findSid(sid);
+            if (o == byId.end() || a == npos) { // an orphan: counted and listed, not shown in the rows
+                orphans_.push_back({o == byId.end() ? npos : o->second, objectId, sid, acm});
+                continue;
+            }
             aces_[(std::uint64_t(o->second) << 32) | a] = {acm, flag(r[3])};
         }
     } catch (const std::runtime_error& e) {
@@ -198,6 +205,39 @@ std::int32_t AuditCatalog::allPermissions(std::uint32_t obj, std::uint32_t accou
 bool AuditCatalog::inheritable(std::uint32_t obj, std::uint32_t account) const {
     const Ace* a = ace(obj, account);
     return a && a->inheritable;
+}
+
+CatalogueFacts AuditCatalog::facts() const {
+    auto hex = [](const std::string& bytes) {
+        static const char* digits = "0123456789ABCDEF";
+        std::string h;
+        for (const unsigned char b : bytes) h += {digits[b >> 4], digits[b & 15]};
+        return h;
+    };
+    auto entry = [&](std::uint32_t obj, std::int32_t id, const std::string& sid, std::int32_t acm) {
+        SecurityEntry e;
+        if (obj == npos) {
+            e.object = "(object " + std::to_string(id) + ")";
+        } else if (objects_[obj].container == npos) {
+            e.container = objects_[obj].name;
+        } else {
+            e.container = objects_[objects_[obj].container].name;
+            e.object = objects_[obj].name;
+        }
+        e.sidHex = hex(sid);
+        e.permissions = acm;
+        e.accessDefaultAdmins = e.sidHex == kAccessDefaultAdminsSid;
+        return e;
+    };
+    CatalogueFacts f;
+    for (const Orphan& o : orphans_) f.orphanEntries.push_back(entry(o.obj, o.objectId, o.sid, o.acm));
+    for (const auto& [obj, sid] : unknownOwners_)
+        // Objects outside every container (the root, stray rows) are not shown anywhere; leave them out.
+        if (objects_[obj].container != npos || containerByName_.count(objects_[obj].name))
+            f.unknownOwners.push_back(entry(obj, 0, sid, 0));
+    const std::uint32_t admins = workgroup().find("Admins");
+    f.workgroupIsAccessDefault = admins != npos && hex(workgroup().at(admins).sid) == kAccessDefaultAdminsSid;
+    return f;
 }
 
 } // namespace dao::audit

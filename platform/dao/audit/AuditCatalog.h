@@ -2,6 +2,7 @@
 // What the audit engine holds of a genuine workgroup file and a genuine database: read in one pass each
 // when the workspace is created and when the database is opened, then answered from hash lookups.
 // Nothing here is ever written back; every member that would write fails with errReadOnly.
+#include "dao/AuditFacts.h"
 #include "dao/Dao.h"
 #include "dao/engine/ErrorLog.h"
 #include "dao/engine/Names.h"
@@ -98,6 +99,7 @@ public:
     std::int32_t explicitPermissions(std::uint32_t obj, std::uint32_t account) const;
     std::int32_t allPermissions(std::uint32_t obj, std::uint32_t account) const;
     bool inheritable(std::uint32_t obj, std::uint32_t account) const;
+    CatalogueFacts facts() const;
 
 private:
     struct Ace {
@@ -121,6 +123,14 @@ private:
         containerByName_;
     std::unordered_map<std::uint32_t, DocIndex> docs_;
     std::unordered_map<std::uint64_t, Ace> aces_; // (object index << 32) | account index
+    struct Orphan {
+        std::uint32_t obj; // npos: an object MSysObjects does not hold
+        std::int32_t objectId;
+        std::string sid;
+        std::int32_t acm;
+    };
+    std::vector<Orphan> orphans_;
+    std::vector<std::pair<std::uint32_t, std::string>> unknownOwners_; // object index, owner SID
 };
 using AuditCatalogPtr = std::shared_ptr<const AuditCatalog>;
 

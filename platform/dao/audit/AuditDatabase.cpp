@@ -1,6 +1,7 @@
 // The audit engine's Database: containers and documents with their owners and permissions, the two
 // counting queries on MSysACEs, and the database's properties. Nothing is refused to read: whoever can
 // read the file can read every row of it, whatever Jet would have let them see.
+#include "Audit.h"
 #include "AuditCatalog.h"
 
 #include "dao/FileProbe.h"
@@ -221,6 +222,7 @@ public:
     DocumentPtr CreateDocument(const std::string&, const std::string&) override {
         return guarded(*c_->log(), [&]() -> DocumentPtr { refuseWrite(c_->path()); });
     }
+    const AuditCatalogPtr& catalog() const { return c_; }
 
 private:
     AuditCatalogPtr c_;
@@ -229,6 +231,12 @@ private:
 };
 
 } // namespace
+
+CatalogueFacts catalogueFacts(const DatabasePtr& database) {
+    auto* db = dynamic_cast<AuditDatabase*>(database.get());
+    if (!db) fail(errInvalidArgument, "The database was not opened by the audit engine.");
+    return db->catalog()->facts();
+}
 
 DatabasePtr openAuditDatabase(const AuditWorkspaceStatePtr& ws, const std::string& path) {
     const FileProbe probe = probeFile(path);

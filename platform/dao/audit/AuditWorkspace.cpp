@@ -132,6 +132,10 @@ private:
 
 } // namespace
 
+bool isAuditWorkspace(const WorkspacePtr& workspace) {
+    return dynamic_cast<AuditWorkspace*>(workspace.get()) != nullptr;
+}
+
 UsersPtr makeUsers(const AuditWorkspaceStatePtr& ws, std::uint32_t groupScope) {
     return std::make_shared<AuditUsers>(ws, groupScope == npos ? ws->workgroup->users()
                                                                : ws->workgroup->membersOf(groupScope));

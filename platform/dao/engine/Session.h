@@ -3,6 +3,7 @@
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
 // hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
 #include "FileFormat.h"
+#include "dao/AuditFacts.h"
 #include "Names.h"
 #include "Sid.h"
 #include "Sqlite.h"
@@ -96,6 +97,9 @@ public:
 
     // Tables documents a query may read: RetrieveData through the user or a group.
     bool mayRetrieveData(std::string_view table) const;
+
+    // The entries and owners of SIDs the workgroup does not know; needs RetrieveData on MSysACEs.
+    CatalogueFacts catalogueFacts();
 
 private:
     struct DocIndex {

@@ -78,6 +78,8 @@ public:
     void deleteAccount(const Sid& actor, std::string_view name, bool group);
     void addMember(const Sid& actor, std::string_view user, std::string_view group);
     void removeMember(const Sid& actor, std::string_view user, std::string_view group);
+    // Users whose stored hash matches the empty password; the actor must be a member of Admins.
+    std::vector<std::string> usersWithEmptyPassword(const Sid& actor);
     void changePassword(const Sid& actor, std::string_view user, std::string_view oldPassword,
                         std::string_view newPassword, std::size_t maxPassword);
 
