@@ -89,19 +89,32 @@ private slots:
         }
     }
 
-    void reusedEntriesIgnoreCaseExceptPasswords() {
-        writeFile(ini(), "cb_DB00=/Data/A.mdb\r\ncb_Password00=Secret\r\ncb_Username00=Alice\r\n");
+    void onlyUserNamesAreReusedIgnoringCase() {
+        writeFile(ini(), "cb_DB00=/Data/A.mdb\r\ncb_MDW00=/Data/S.mdw\r\ncb_Password00=Secret\r\n"
+                         "cb_Username00=Alice\r\n");
         TAppFixture app(ini());
+        // On Linux /data/a.MDB and /Data/A.mdb are different files: the typed path stays and is added.
         auto* db = app.find<QComboBox>("cb_DB");
         db->setEditText(QStringLiteral("/data/a.MDB"));
         leave(app, db);
-        QCOMPARE(items(db), QStringList{QStringLiteral("/Data/A.mdb")});
-        QCOMPARE(db->currentText(), QStringLiteral("/Data/A.mdb"));
+        QCOMPARE(items(db), (QStringList{QStringLiteral("/data/a.MDB"), QStringLiteral("/Data/A.mdb")}));
+        QCOMPARE(db->currentText(), QStringLiteral("/data/a.MDB"));
+        auto* mdw = app.find<QComboBox>("cb_MDW");
+        mdw->setEditText(QStringLiteral("/data/s.mdw"));
+        leave(app, mdw);
+        QCOMPARE(mdw->currentText(), QStringLiteral("/data/s.mdw"));
+        QCOMPARE(mdw->count(), 2);
+        // The same path again selects its entry and adds nothing.
+        db->setEditText(QStringLiteral("/Data/A.mdb"));
+        leave(app, db);
+        QCOMPARE(db->count(), 2);
+        QCOMPARE(db->currentIndex(), 1);
 
         auto* user = app.find<QComboBox>("cb_Username");
         user->setEditText(QStringLiteral("ALICE"));
         leave(app, user);
         QCOMPARE(items(user), QStringList{QStringLiteral("Alice")});
+        QCOMPARE(user->currentText(), QStringLiteral("Alice"));
 
         auto* pwd = app.find<QComboBox>("cb_Password");
         pwd->setEditText(QStringLiteral("secret"));
@@ -111,6 +124,12 @@ private slots:
         pwd->setEditText(QString());
         leave(app, pwd);
         QCOMPARE(pwd->count(), 2); // an empty text adds nothing
+
+        // A browsed file whose name differs from an entry only in case is a file of its own.
+        app.hooks.fileAnswers.push_back(QStringLiteral("/Data/a.mdb"));
+        app.find<QPushButton>("bt_DBBrowse")->click();
+        QCOMPARE(db->currentText(), QStringLiteral("/Data/a.mdb"));
+        QCOMPARE(db->count(), 3);
     }
 
     void aGapEndsTheListAndLaterKeysStayUntouched() {
