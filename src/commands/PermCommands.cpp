@@ -94,7 +94,10 @@ void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& c
         ReadExplicitPermission(host, containerName, objectName, ugName);
     if (!current) return;
     dialog.CurrentValue = *current;
-    switch (ui::showModal(dialog)) {
+    const int result = ui::showModal(dialog);
+    // The value buttons are disabled while the entry is no value; nothing is written from one.
+    if (!dialog.EntryIsValid()) return;
+    switch (result) {
     case Tfm_Hex::mrSetVal:
         ApplyPermissionChange(host, containerName, objectName, poSet, dialog.SetValue, ugName);
         break;

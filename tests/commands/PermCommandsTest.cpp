@@ -147,12 +147,19 @@ private slots:
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
         QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("FFFFF"));
 
-        // Not hexadecimal: every result is 0, and "Set val" removes every explicit right.
+        // Not hexadecimal: no result is shown and "Set val" cannot be pressed; the rights stay.
         shown.clear();
         app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("xyz"), "bt_Set", &shown));
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
-        QCOMPARE(shown, QStringList({"FFFFF", "00000", "00000"}));
-        QCOMPARE(explicitOf(Tables, Orders, alice), 0);
+        QCOMPARE(shown, QStringList({"FFFFF", "", ""}));
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0xFFFFF);
+        // Nor does an answer that claims a value button was pressed write anything from it.
+        app->hooks.modalAnswers.push_back([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("tx_Val"))->setText(QStringLiteral("O"));
+            return Tfm_Hex::mrSetVal;
+        });
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0xFFFFF);
 
         app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("123456"), "bt_Set"));
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
