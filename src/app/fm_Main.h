@@ -110,6 +110,7 @@ private:
     // users/groups matrix
     void SetupUsersGroupsGrid();
     void ck_UGHideSysObjClick();
+    void pu_UserGroupsPopup();
     void bt_UGCopyClick();
 
     // editing commands

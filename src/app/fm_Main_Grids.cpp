@@ -81,6 +81,7 @@ void TForm1::SetupUsersGroupsGrid() {
     grid.setPopupMenu(pu_UserGroups);
     grid.setOnGetFormat(&SetTextCompareStyle);
     ForwardGridEvents(this, grid, *m_ugHelper);
+    connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_UserGroupsPopup);
     connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
     connect(ui->bt_UGCopy, &QPushButton::clicked, this, &TForm1::bt_UGCopyClick);
 }

@@ -7,9 +7,11 @@
 #include "jet/dm_Inspect.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -189,6 +191,34 @@ private slots:
         QVERIFY(app->hooks.modalTitles.isEmpty());
         QVERIFY(!dm_Inspect->db1.Connected());
         QCOMPARE(explicitOf(Tables, Orders, alice), 0x4);
+    }
+
+    void aFailedLoginIsTheCommandsOnlyBox() {
+        auto app = start();
+        const int lines = app->permRow(Tables, Lines, bob);
+        // Changed on the grid's tab, so that no change of tab refreshes before the command runs.
+        app->find<QTabWidget>("PageControl1")->setCurrentWidget(app->find<QWidget>("ts_Permissions"));
+        app->find<QComboBox>("cb_Password")->setEditText(QStringLiteral("wrong"));
+        app->rightClick(app->perms(), lines, 9, "pui_PermAdd");
+        // The command's connect box, then the refresh's own; no closed-database error in between.
+        QCOMPARE(app->hooks.messages.size(), 2);
+        QCOMPARE(app->hooks.messages.at(0), app->hooks.messages.at(1));
+        QVERIFY(app->hooks.messages.at(0).startsWith(QStringLiteral("Error: ")));
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
+
+        app->hooks.messages.clear();
+        SetNewOwner(app->form(), Tables, Lines, bob);
+        FlipInherit(app->form(), Tables, Container, alice);
+        QCOMPARE(app->hooks.messages.size(), 4);
+        // The hex command's failed read: one box, no dialog and no refresh.
+        app->hooks.messages.clear();
+        app->find<QLabel>("lb_Summary")->setText(QStringLiteral("unchanged"));
+        EnterHexPermission(app->form(), *fm_Hex, Tables, Lines, bob);
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.modalTitles.isEmpty());
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("unchanged"));
+        QVERIFY(!dm_Inspect->db1.Connected());
     }
 
     void ownerMovesToTheRowsAccount() {
