@@ -72,6 +72,7 @@ void TForm1::SetupUsersGroupsGrid() {
     QFont body(QStringLiteral("Tahoma"));
     body.setPointSize(8);
     grid.setBodyFont(body);
+    grid.setHeaderFont(body); // the group captions and user names too: they share the 64-pixel columns
     grid.setDefaultRowHeight(15);
     grid.setGridLineColor(QColor(Qt::lightGray));
     grid.setColCount(5);
@@ -107,6 +108,8 @@ bool TForm1::ReadPermissions() {
         PermRowCount = counters.RowCount;
         PermNonZeroCount = counters.NonZeroCount;
         writer.Finish(PermRowCount);
+        // The rows are numbered 1 to PermRowCount.
+        FitNumberColumn(*ui->asg_Perms, PermRowCount);
         helper.InvalidateSort();
         helper.InvalidateFilter();
     });

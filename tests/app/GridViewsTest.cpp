@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QRadioButton>
@@ -265,6 +266,31 @@ private slots:
         QCOMPARE(m.rowCount(), 2);
         QCOMPARE(m.cell(0, 1), QString());
         QCOMPARE(m.cell(salesCol, 0), QStringLiteral("Sales")); // row 0 stays
+    }
+
+    void matrixHeadersAndNumbersAreDrawnToFit() {
+        TAppFixture app(ini());
+        TStringGrid& m = matrix(app);
+        // The header row and column use the matrix's own font, not the default one.
+        QCOMPARE(m.headerFont().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(m.headerFont().pointSize(), 8);
+        QCOMPARE(m.headerFont(), m.bodyFont());
+
+        // "Num" fits the largest number it shows, and is never narrower than laid out.
+        TStringGrid& grid = perms(app);
+        const QFontMetrics metrics(grid.bodyFont());
+        const auto fits = [&](const QString& number) {
+            return grid.colWidth(0) >= metrics.horizontalAdvance(number) + 2 * TStringGrid::TextInset;
+        };
+        FitNumberColumn(grid, 123456);
+        QVERIFY(grid.colWidth(0) > 32);
+        QVERIFY(fits(QStringLiteral("123456")) && fits(QStringLiteral("888888")));
+        FitNumberColumn(grid, 7);
+        QCOMPARE(grid.colWidth(0), 32);
+        grid.setColWidth(0, 5);
+        refreshAs(app);
+        QVERIFY(fits(QString::number(app.form().PermRowCount)));
+        QVERIFY(grid.colWidth(0) >= 32);
     }
 
     void failedRefreshEmptiesTheGrids() {

@@ -390,7 +390,7 @@ void TStringGrid::paintCell(QPainter& painter, const QRect& rect, int col, int r
         painter.restore();
         return;
     }
-    painter.drawText(rect.adjusted(2, 0, -2, 0), flags, shown);
+    painter.drawText(rect.adjusted(TextInset, 0, -TextInset, 0), flags, shown);
 }
 
 // ---- events --------------------------------------------------------------------------------------

@@ -38,6 +38,9 @@ public:
     using HintFn = std::function<void(int row, int col, QString& hint)>;
     using PopupFn = std::function<void(QMenu& menu, const QPoint& globalPos)>;
 
+    // Blank pixels between a cell's text and its left and right edges.
+    static constexpr int TextInset = 2;
+
     explicit TStringGrid(QWidget* parent = nullptr);
     ~TStringGrid() override;
 
