@@ -24,8 +24,9 @@ QString qtext(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
-// The grid events both grids share: mouse events drive the helper's column resizing, and a right click
-// makes the clicked cell current before the popup menu opens.
+// The grid events both grids share: mouse events drive the helper's column resizing (which the pointer
+// leaving the grid or a popup menu gives up), and a right click makes the clicked cell current before
+// the popup menu opens.
 void ForwardGridEvents(QObject* context, TStringGrid& grid, TASGHelper& helper) {
     QObject::connect(
         &grid, &TStringGrid::mouseDown, context,
@@ -37,6 +38,8 @@ void ForwardGridEvents(QObject* context, TStringGrid& grid, TASGHelper& helper) 
         [&helper](Qt::MouseButton b, TShiftState s, int x, int y) { helper.HandleMouseUp(b, s, x, y); });
     QObject::connect(&grid, &TStringGrid::rightClickCell, context,
                      [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    QObject::connect(&grid, &TStringGrid::mouseLeave, context, [&helper] { helper.HandleMouseLeave(); });
+    QObject::connect(&grid, &TStringGrid::aboutToShowPopup, context, [&helper] { helper.HandlePopup(); });
 }
 
 } // namespace

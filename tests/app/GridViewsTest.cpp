@@ -7,11 +7,14 @@
 #include "grids/PermsGrid.h"
 #include "grids/UGGrid.h"
 #include "grids/control/StringGrid.h"
+#include "ui/Cursor.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -291,6 +294,32 @@ private slots:
         refreshAs(app);
         QVERIFY(fits(QString::number(app.form().PermRowCount)));
         QVERIFY(grid.colWidth(0) >= 32);
+    }
+
+    void leavingTheHeaderOrAPopupTakesTheSplitCursorAway() {
+        TAppFixture app(ini());
+        app.form().show();
+        for (TStringGrid* grid : {&perms(app), &matrix(app)}) {
+            grid->popupHandler = [](QMenu&, const QPoint&) {};
+            const QPoint edge(grid->colWidth(0) + 1 + grid->colWidth(1) + 1, 5); // column 1's edge
+            QMouseEvent move(QEvent::MouseMove, edge, grid->viewport()->mapToGlobal(edge), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(grid->viewport(), &move);
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::HSplit);
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(grid->viewport(), &leave);
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::Default);
+
+            // A right click during a drag: the popup ends it, and the next click resizes nothing.
+            QCoreApplication::sendEvent(grid->viewport(), &move);
+            const int width = grid->colWidth(1);
+            QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, edge);
+            QTest::mousePress(grid->viewport(), Qt::RightButton, {}, edge + QPoint(40, 0));
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::Default);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, edge + QPoint(40, 0));
+            QCOMPARE(grid->colWidth(1), width);
+            grid->popupHandler = nullptr;
+        }
     }
 
     void failedRefreshEmptiesTheGrids() {
