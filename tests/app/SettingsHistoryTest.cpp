@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -55,6 +56,31 @@ private slots:
         QVERIFY(app.find<QCheckBox>("ck_PermHideSysObj")->isChecked());
         QVERIFY(!app.find<QCheckBox>("ck_PermHidePerm0")->isChecked()); // the setting's default wins
         QCOMPARE(app.find<QComboBox>("cb_DB")->count(), 0);
+    }
+
+    void opensCentredAtTheSizeItOpensWith() {
+        // No settings; a saved size smaller than the controls need; one larger than the desktop.
+        for (const QByteArray& settings : {QByteArray(),
+                                           QByteArray("Main_Width=100\r\nMain_Height=50\r\n"
+                                                      "Main_Left=900\r\nMain_Top=700\r\n"),
+                                           QByteArray("Main_Width=2000\r\nMain_Height=1200\r\n")}) {
+            writeFile(ini(), settings);
+            TAppFixture app(ini());
+            app.form().show();
+            const QRect area = app.form().screen()->availableGeometry();
+            const QRect frame = app.form().frameGeometry();
+            if (frame.width() <= area.width() && frame.height() <= area.height()) {
+                QVERIFY2(qAbs(frame.center().x() - area.center().x()) <= 1, settings.constData());
+                QVERIFY2(qAbs(frame.center().y() - area.center().y()) <= 1, settings.constData());
+            } else {
+                QCOMPARE(frame.topLeft(), area.topLeft());
+            }
+            // Showing again (after a minimise, say) does not move it.
+            app.form().move(area.topLeft() + QPoint(10, 10));
+            app.form().hide();
+            app.form().show();
+            QCOMPARE(app.form().pos(), area.topLeft() + QPoint(10, 10));
+        }
     }
 
     void windowSettingsSurviveARestart() {
