@@ -15,6 +15,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShowEvent>
+
+#include <algorithm>
 
 TForm1* Form1 = nullptr;
 extern Tfm_About* fm_About;
@@ -82,14 +85,22 @@ void TForm1::FormCreate() {
         DetectDAOVersions(savedDAOChoice);
     }
     Loading = false;
+    // Placed on the desktop when first shown (showEvent).
+}
 
-    // Opens centred on the desktop with the restored width and height.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area = screen->availableGeometry();
-        QRect frame = geometry();
-        frame.moveCenter(area.center());
-        move(frame.topLeft());
-    }
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (m_placed || event->spontaneous()) return;
+    m_placed = true;
+    // Centred on the desktop at the first showing. By now the layout has widened the restored size to
+    // what the controls need, so the centring is for the size the window opens with. A window larger
+    // than the desktop keeps its title bar on screen.
+    QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    frame.moveCenter(area.center());
+    move(std::max(frame.left(), area.left()), std::max(frame.top(), area.top()));
 }
 
 void TForm1::DetectDAOVersions(int savedDAOChoice) {
@@ -248,9 +259,7 @@ void TForm1::SetAuditMode(bool audit) {
                              "read these files can read every permission shown here. Changes are disabled.")
             : QString());
     ui->lb_AuditNote->setVisible(audit);
-    for (QAction* action : pu_UserGroups->actions())
-        action->setEnabled(!audit);
-    ui->bt_UG_Add->setEnabled(!audit);
+    ui->bt_UG_Add->setEnabled(!audit); // the matrix popup asks AuditMode as it opens
 }
 
 void TForm1::mi_AboutClick() {

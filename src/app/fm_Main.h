@@ -78,6 +78,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     // window life
@@ -114,6 +115,7 @@ private:
     // users/groups matrix
     void SetupUsersGroupsGrid();
     void ck_UGHideSysObjClick();
+    void pu_UserGroupsPopup();
     void bt_UGCopyClick();
 
     // editing commands
@@ -145,6 +147,7 @@ private:
     QString m_lastDatabase, m_lastWorkgroup, m_lastUserName, m_lastPassword;
     TDAOVersion m_lastDAOVersion = dvDAO36;
     QString m_lastBrowsedFile; // kept from one browse to the next, never preset from a combo box
+    bool m_placed = false;     // centred on the desktop at the first showing
 
 public:
     // Popup menus of the two grids (built in code; their items carry their designer names).

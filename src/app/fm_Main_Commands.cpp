@@ -12,6 +12,7 @@
 #include <QMenu>
 
 #include <optional>
+#include <utility>
 
 namespace {
 QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
@@ -51,6 +52,34 @@ void TForm1::CreatePopupMenus() {
 namespace {
 QAction* item(QMenu* menu, const char* name) {
     return menu->findChild<QAction*>(QLatin1String(name));
+}
+
+// The names a matrix command takes at the current cell, by real index so that hidden rows never shift
+// them: the user from column 0 of its row, the group from row 0 of its column. A name that would come
+// from a header cell (the corner, a group's caption taken as a user, a user's name taken as a group)
+// is no name and stays empty, as does one from an emptied row.
+struct TUGNames {
+    QString User, Group;
+};
+TUGNames UGNamesAtCurrentCell(const TStringGrid& grid) {
+    const int r = grid.realRowIndex(grid.currentRow());
+    const int c = grid.realColIndex(grid.currentCol());
+    TUGNames names;
+    if (r >= grid.fixedRowCount() && r < grid.rowCount()) names.User = grid.cell(0, r);
+    if (c >= grid.fixedColCount() && c < grid.colCount()) names.Group = grid.cell(c, 0);
+    return names;
+}
+
+// Whether the command has every name it acts on.
+bool UGCommandApplies(TUGCommand command, const TUGNames& names) {
+    const bool needsUser = command != ugDeleteGroup;
+    const bool needsGroup = command != ugDeleteUser;
+    return (!needsUser || !names.User.isEmpty()) && (!needsGroup || !names.Group.isEmpty());
+}
+
+// A command on the permissions grid acts on a body row only, never on the header.
+bool OnPermissionRow(const TStringGrid& grid) {
+    return grid.currentRow() >= grid.fixedRowCount() && grid.currentRow() < grid.displayRowCount();
 }
 } // namespace
 
@@ -94,6 +123,18 @@ void TForm1::pu_PermsPopup() {
             action->setEnabled(false);
 }
 
+void TForm1::pu_UserGroupsPopup() {
+    const TUGNames names = UGNamesAtCurrentCell(*ui->asg_UG);
+    const std::pair<const char*, TUGCommand> items[] = {{"pui_UGAdd", ugAddToGroup},
+                                                        {"pui_UGRemove", ugRemoveFromGroup},
+                                                        {"pui_UGDeleteUser", ugDeleteUser},
+                                                        {"pui_UGDeleteGroup", ugDeleteGroup}};
+    for (QAction* action : pu_UserGroups->actions())
+        action->setEnabled(false);
+    for (const auto& [name, command] : items)
+        item(pu_UserGroups, name)->setEnabled(!AuditMode && UGCommandApplies(command, names));
+}
+
 void TForm1::pui_PermAddClick() {
     ChangePermission(true, false);
 }
@@ -123,6 +164,7 @@ void TForm1::pui_UGDeleteGroupClick() {
 
 void TForm1::ChangePermission(bool Add, bool All) {
     const TStringGrid& grid = *ui->asg_Perms;
+    if (!OnPermissionRow(grid)) return;
     const std::optional<TPermissionChange> change = PermissionChangeFor(grid.currentCol(), Add, All);
     if (!change) return;
     const int r = grid.realRowIndex(grid.currentRow());
@@ -137,7 +179,7 @@ void TForm1::ApplyPermissionChange(const QString& ContainerName, const QString& 
 
 void TForm1::pui_PermHexClick() {
     const TStringGrid& grid = *ui->asg_Perms;
-    if (grid.currentCol() != colPermExp || !fm_Hex) return;
+    if (grid.currentCol() != colPermExp || !fm_Hex || !OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
     EnterHexPermission(*this, *fm_Hex, grid.cell(colContainer, r), grid.cell(colObjectName, r),
                        grid.cell(colUGName, r));
@@ -145,22 +187,23 @@ void TForm1::pui_PermHexClick() {
 
 void TForm1::pui_PermOwnerClick() {
     const TStringGrid& grid = *ui->asg_Perms;
+    if (!OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
     SetNewOwner(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
 }
 
 void TForm1::pui_PermFlipInheritClick() {
     const TStringGrid& grid = *ui->asg_Perms;
+    if (!OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
     FlipInherit(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
 }
 
 void TForm1::DoUGCommand(TUGCommand Command) {
-    // Names by real index, so rows hidden by the filter never shift them.
-    const TStringGrid& grid = *ui->asg_UG;
-    const int r = grid.realRowIndex(grid.currentRow());
-    const int c = grid.realColIndex(grid.currentCol());
-    ::DoUGCommand(*this, Command, grid.cell(0, r), grid.cell(c, 0));
+    // Never a header caption for a name: the popup does not offer such a command, and nothing runs it.
+    const TUGNames names = UGNamesAtCurrentCell(*ui->asg_UG);
+    if (!UGCommandApplies(Command, names)) return;
+    ::DoUGCommand(*this, Command, names.User, names.Group);
 }
 
 void TForm1::bt_UG_AddClick() {

@@ -24,8 +24,9 @@ QString qtext(const std::string& s) {
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
-// The grid events both grids share: mouse events drive the helper's column resizing, and a right click
-// makes the clicked cell current before the popup menu opens.
+// The grid events both grids share: mouse events drive the helper's column resizing (which the pointer
+// leaving the grid or a popup menu gives up), and a right click makes the clicked cell current before
+// the popup menu opens.
 void ForwardGridEvents(QObject* context, TStringGrid& grid, TASGHelper& helper) {
     QObject::connect(
         &grid, &TStringGrid::mouseDown, context,
@@ -37,6 +38,8 @@ void ForwardGridEvents(QObject* context, TStringGrid& grid, TASGHelper& helper) 
         [&helper](Qt::MouseButton b, TShiftState s, int x, int y) { helper.HandleMouseUp(b, s, x, y); });
     QObject::connect(&grid, &TStringGrid::rightClickCell, context,
                      [&grid](int row, int col) { SelectClickedCell(grid, row, col); });
+    QObject::connect(&grid, &TStringGrid::mouseLeave, context, [&helper] { helper.HandleMouseLeave(); });
+    QObject::connect(&grid, &TStringGrid::aboutToShowPopup, context, [&helper] { helper.HandlePopup(); });
 }
 
 } // namespace
@@ -72,6 +75,7 @@ void TForm1::SetupUsersGroupsGrid() {
     QFont body(QStringLiteral("Tahoma"));
     body.setPointSize(8);
     grid.setBodyFont(body);
+    grid.setHeaderFont(body); // the group captions and user names too: they share the 64-pixel columns
     grid.setDefaultRowHeight(15);
     grid.setGridLineColor(QColor(Qt::lightGray));
     grid.setColCount(5);
@@ -81,6 +85,7 @@ void TForm1::SetupUsersGroupsGrid() {
     grid.setPopupMenu(pu_UserGroups);
     grid.setOnGetFormat(&SetTextCompareStyle);
     ForwardGridEvents(this, grid, *m_ugHelper);
+    connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_UserGroupsPopup);
     connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
     connect(ui->bt_UGCopy, &QPushButton::clicked, this, &TForm1::bt_UGCopyClick);
 }
@@ -106,6 +111,8 @@ bool TForm1::ReadPermissions() {
         PermRowCount = counters.RowCount;
         PermNonZeroCount = counters.NonZeroCount;
         writer.Finish(PermRowCount);
+        // The rows are numbered 1 to PermRowCount.
+        FitNumberColumn(*ui->asg_Perms, PermRowCount);
         helper.InvalidateSort();
         helper.InvalidateFilter();
     });

@@ -121,7 +121,9 @@ void TForm1::StoreHistory(QComboBox* combo) {
 void TForm1::AddToHistory(QComboBox* combo) {
     const QString text = combo->currentText();
     if (text.isEmpty()) return;
-    const bool exact = combo == ui->cb_Password;
+    // Paths name different files when only their case differs, and passwords are case-sensitive;
+    // user names are not.
+    const bool exact = combo != ui->cb_Username;
     for (int i = 0; i < combo->count(); ++i) {
         const QString entry = combo->itemText(i);
         const bool equal = exact ? entry == text : sameIgnoringAsciiCase(entry, text);

@@ -17,27 +17,30 @@ bool confirmed(const QString& question) {
 
 void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userName,
                  const QString& groupName) {
-    host.ConnectFromLogin(); // a failure has shown its own box; the change then fails on the closed database
-    try {
-        TDAODatabase& db = host.db1();
-        switch (command) {
-        case ugAddToGroup:
-            db.AddUserToGroup(DaoText(userName), DaoText(groupName));
-            break;
-        case ugRemoveFromGroup:
-            db.RemoveUserFromGroup(DaoText(userName), DaoText(groupName));
-            break;
-        case ugDeleteUser:
-            if (confirmed(QStringLiteral("OK to delete User: ") + userName + QStringLiteral("?")))
-                db.DeleteUser(DaoText(userName));
-            break;
-        case ugDeleteGroup:
-            if (confirmed(QStringLiteral("OK to delete Group: ") + groupName + QStringLiteral("?")))
-                db.DeleteGroup(DaoText(groupName));
-            break;
+    // A connect that fails has shown its own box, the only one of the command: nothing is asked or
+    // changed then, and the refresh follows as always.
+    if (host.ConnectFromLogin()) {
+        try {
+            TDAODatabase& db = host.db1();
+            switch (command) {
+            case ugAddToGroup:
+                db.AddUserToGroup(DaoText(userName), DaoText(groupName));
+                break;
+            case ugRemoveFromGroup:
+                db.RemoveUserFromGroup(DaoText(userName), DaoText(groupName));
+                break;
+            case ugDeleteUser:
+                if (confirmed(QStringLiteral("OK to delete User: ") + userName + QStringLiteral("?")))
+                    db.DeleteUser(DaoText(userName));
+                break;
+            case ugDeleteGroup:
+                if (confirmed(QStringLiteral("OK to delete Group: ") + groupName + QStringLiteral("?")))
+                    db.DeleteGroup(DaoText(groupName));
+                break;
+            }
+        } catch (const std::exception& e) {
+            ShowCommandError(e);
         }
-    } catch (const std::exception& e) {
-        ShowCommandError(e);
     }
     host.DisconnectDB();
     host.RefreshAll();
@@ -53,11 +56,13 @@ void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
     try {
         // Only emptiness is refused here; a name of blanks goes to DAO, which decides.
         if (name.isEmpty()) throw std::runtime_error("Name must not be blank.");
-        host.ConnectFromLogin();
-        if (kind == 'G')
-            host.db1().CreateGroup(DaoText(name), DaoText(pid));
-        else
-            host.db1().CreateUser(DaoText(name), DaoText(pid), DaoText(password));
+        // A failed connect has shown its own box; nothing is created then.
+        if (host.ConnectFromLogin()) {
+            if (kind == 'G')
+                host.db1().CreateGroup(DaoText(name), DaoText(pid));
+            else
+                host.db1().CreateUser(DaoText(name), DaoText(pid), DaoText(password));
+        }
     } catch (const std::exception& e) {
         ShowCommandError(e);
     }

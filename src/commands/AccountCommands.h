@@ -11,7 +11,8 @@ class Tfm_UGAdd;
 
 // The matrix commands on the user userName (column 0 of the current row) and the group groupName (row 0
 // of the current column). The two deletions ask in the "Confirm" box after connecting; only Yes goes
-// on, and every answer still ends with the disconnect and the refresh.
+// on, and every answer still ends with the disconnect and the refresh. When the connect fails, its box
+// is the command's only one: nothing is asked or changed, and the refresh follows.
 void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userName,
                  const QString& groupName);
 

@@ -62,11 +62,27 @@ void Tfm_Hex::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void Tfm_Hex::setVisible(bool visible) {
+    QDialog::setVisible(visible);
+    // Showing hands the focus to tx_Val as if tabbed into, which selects its text; the caret goes back
+    // after the last digit, so that typing fills the field from the right.
+    if (visible) {
+        ui->tx_Val->deselect();
+        ui->tx_Val->setCursorPosition(EntryDigits);
+    }
+}
+
 void Tfm_Hex::FormShow() {
     ui->tx_Val->setText(QStringLiteral("00000")); // runs Recalc when the text changes
     ui->tx_Val->setCursorPosition(EntryDigits);
     Recalc();
     ui->lb_Perm->setText(hexText(CurrentValue));
+    // Typing goes into the value at once, whichever control had the focus at the last showing.
+    ui->tx_Val->setFocus(Qt::OtherFocusReason);
+}
+
+bool Tfm_Hex::EntryIsValid() const {
+    return ParseHexEntry(ui->tx_Val->text()).has_value();
 }
 
 void Tfm_Hex::tx_ValChange() {
@@ -83,13 +99,18 @@ void Tfm_Hex::Recalc() {
     edit.setCursorPosition(caret);        // the edit keeps it within the text
 
     const std::int32_t entered = ParseHexEntry(kept).value_or(InvalidEntry);
-    if (entered == InvalidEntry) {
+    const bool valid = entered != InvalidEntry;
+    if (!valid) {
         SetValue = OrValue = AndNotValue = 0;
     } else {
         SetValue = entered;
         OrValue = CurrentValue | entered;
         AndNotValue = CurrentValue & ~entered;
     }
-    ui->lb_Or->setText(hexText(OrValue));
-    ui->lb_AndNot->setText(hexText(AndNotValue));
+    // An entry that is no value (a mistyped letter, an empty field) offers nothing to write and shows no
+    // result: "Set val" would otherwise remove every explicit right.
+    ui->lb_Or->setText(valid ? hexText(OrValue) : QString());
+    ui->lb_AndNot->setText(valid ? hexText(AndNotValue) : QString());
+    for (QPushButton* button : {ui->bt_Set, ui->bt_OR, ui->bt_ANDNOT})
+        button->setEnabled(valid);
 }

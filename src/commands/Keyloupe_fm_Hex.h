@@ -31,13 +31,16 @@ public:
     // Set by the caller before showing; never changed by the dialog.
     std::int32_t CurrentValue = 0;
     // The entered value, CurrentValue OR it, CurrentValue AND NOT it; all 0 while the entry is not valid
-    // hexadecimal.
+    // hexadecimal. While it is not, the three value buttons are disabled and the two result labels empty.
     std::int32_t SetValue = 0;
     std::int32_t OrValue = 0;
     std::int32_t AndNotValue = 0;
 
-    // Prepares each showing: "00000" with the caret after it, the results, and "Current:".
+    // Prepares each showing: "00000" with the caret after it and the focus in it, the results, and
+    // "Current:".
     void FormShow();
+    // Whether the entry is a hexadecimal value (one to five digits).
+    bool EntryIsValid() const;
     // Keeps the entry at five characters (a sixth typed at the end drops the first, one typed elsewhere
     // drops the last) and recomputes the results and their labels.
     void Recalc();
@@ -47,6 +50,7 @@ public:
 
     // Escape, "Cancel" and the title bar close with mrCancel.
     void reject() override;
+    void setVisible(bool visible) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

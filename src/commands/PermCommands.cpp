@@ -17,12 +17,11 @@ std::runtime_error notFound(const char* what, const std::string& name) {
 }
 
 // The frame of the commands that change something: the change runs on a fresh connection, a failure is
-// shown, and the connection is closed and every view re-read whatever happened.
+// shown, and the connection is closed and every view re-read whatever happened. A connect that fails
+// has shown its own box, the only one of the command: there is nothing to change then.
 template <class F> void RunChange(TConnectionHost& host, F&& change) {
     try {
-        host.ConnectFromLogin(); // a failure has shown its own box; the change then fails on the closed
-                                 // database
-        DAOCall([&] { change(host.db1()); });
+        if (host.ConnectFromLogin()) DAOCall([&] { change(host.db1()); });
     } catch (const std::exception& e) {
         ShowCommandError(e);
     }
@@ -71,13 +70,14 @@ std::optional<std::int32_t> ReadExplicitPermission(TConnectionHost& host, const 
                                                    const QString& objectName, const QString& ugName) {
     std::optional<std::int32_t> result;
     try {
-        host.ConnectFromLogin();
-        result = DAOCall([&] {
-            auto target =
-                FindSecuredObject(host.db1().GetContainers(), DaoText(containerName), DaoText(objectName));
-            target->SetUserName(DaoText(ugName));
-            return target->Permissions();
-        });
+        // A failed connect has shown its own box.
+        if (host.ConnectFromLogin())
+            result = DAOCall([&] {
+                auto target = FindSecuredObject(host.db1().GetContainers(), DaoText(containerName),
+                                                DaoText(objectName));
+                target->SetUserName(DaoText(ugName));
+                return target->Permissions();
+            });
     } catch (const std::exception& e) {
         ShowCommandError(e);
     }
@@ -94,7 +94,10 @@ void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& c
         ReadExplicitPermission(host, containerName, objectName, ugName);
     if (!current) return;
     dialog.CurrentValue = *current;
-    switch (ui::showModal(dialog)) {
+    const int result = ui::showModal(dialog);
+    // The value buttons are disabled while the entry is no value; nothing is written from one.
+    if (!dialog.EntryIsValid()) return;
+    switch (result) {
     case Tfm_Hex::mrSetVal:
         ApplyPermissionChange(host, containerName, objectName, poSet, dialog.SetValue, ugName);
         break;

@@ -3,6 +3,8 @@
 // and the container's inherit setting. Each works in one frame: connect with the host's login, make
 // one change through DAO, show a failure as "Error: " followed by its message, disconnect, and run the
 // host's full refresh. None of them writes into a grid; the grid shows what the refresh reads back.
+// When the connect fails, its box is the command's only one: nothing is changed, and the refresh
+// follows (the hex command's read is not followed by one).
 //
 // Names are the texts of the row's cells: the container (column 1), the document or "<container>" for
 // the container's own rows (column 2), and the user or group (column 4).

@@ -131,6 +131,9 @@ void TASGHelper::ResetResize() {
 
 void TASGHelper::HandleMouseDown(Qt::MouseButton Button, TShiftState, int, int) {
     if (ResizeState == rsOverEdge && Button == Qt::LeftButton) BeginEdgeDrag();
+    // A right click opens the popup menu, which takes the left release: the drag would otherwise end
+    // at the next ordinary click, wherever that is.
+    if (ResizeState == rsDragging && Button != Qt::LeftButton) ResetResize();
 }
 
 void TASGHelper::HandleMouseMove(TShiftState Shift, int X, int Y) {
@@ -144,7 +147,8 @@ void TASGHelper::HandleMouseMove(TShiftState Shift, int X, int Y) {
     case rsOverEdge:
         if (ColumnEdgeAt(X, Y) == -1) ResetResize();
         break;
-    case rsDragging: // no live feedback while dragging
+    case rsDragging:                                          // no live feedback while dragging
+        if (!(Shift.buttons & Qt::LeftButton)) ResetResize(); // the release went elsewhere
         break;
     }
 }
@@ -156,6 +160,14 @@ void TASGHelper::HandleMouseUp(Qt::MouseButton Button, TShiftState, int X, int) 
         if (IsColumnVisible(col)) left += Grid.colWidth(col) + 1;
     Grid.setColWidth(ResizeCol, X - left);
     ResetResize();
+}
+
+void TASGHelper::HandleMouseLeave() {
+    if (ResizeState == rsOverEdge) ResetResize();
+}
+
+void TASGHelper::HandlePopup() {
+    if (ResizeState != rsIdle) ResetResize();
 }
 
 // ---- shared handlers -----------------------------------------------------------------------------

@@ -77,9 +77,16 @@ public:
     void BeginEdgeDrag();
     void ResetResize();
 
+    // Any other button pressed during a drag cancels it (the column keeps its width), as does a move
+    // without the left button held: its release went elsewhere (to a popup menu, another window).
     void HandleMouseDown(Qt::MouseButton Button, TShiftState Shift, int X, int Y);
     void HandleMouseMove(TShiftState Shift, int X, int Y);
     void HandleMouseUp(Qt::MouseButton Button, TShiftState Shift, int X, int Y);
+    // The pointer left the grid: off every edge, so the split cursor goes. A drag goes on (the grid
+    // keeps receiving the mouse until the button is released).
+    void HandleMouseLeave();
+    // A popup menu opens over the grid: an edge hovered or dragged is given up.
+    void HandlePopup();
 };
 
 // Runs f inside an update bracket of helper; the bracket is closed also when f throws.

@@ -3,6 +3,9 @@
 #include "security/PermissionColumns.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
+
+#include <algorithm>
 
 TASGHelper_Perm::TASGHelper_Perm(TStringGrid& grid, QAbstractButton& hideSysObj, QAbstractButton& hidePerm0,
                                  QAbstractButton& sortUserGroup)
@@ -69,6 +72,15 @@ void SetupPermsHeader(TStringGridModel& model) {
         model.setCell(i, 0, info.RotatedHeader ? QLatin1Char(' ') + caption : caption);
         model.setCellRotated(i, 0, info.RotatedHeader);
     }
+}
+
+void FitNumberColumn(TStringGrid& grid, std::int32_t largest) {
+    const QFontMetrics metrics(grid.bodyFont());
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c)
+        digit = std::max(digit, metrics.horizontalAdvance(QLatin1Char(c)));
+    const int needed = int(QString::number(largest).size()) * digit + 2 * TStringGrid::TextInset;
+    grid.setColWidth(colNum, std::max(SecColInfo[std::size_t(colNum)].Width, needed));
 }
 
 void PermsCellColor(int row, int col, QColor& color) {

@@ -38,6 +38,10 @@ void SetupPermsHeader(TStringGridModel& model);
 void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags);
 void AddPermsSortColumns(TStringGridModel& model, std::int32_t sortType);
 
+// Widens the "Num" column so that the number largest, in the grid's body font, is not cut; it never
+// becomes narrower than its laid-out width.
+void FitNumberColumn(TStringGrid& grid, std::int32_t largest);
+
 // Cell colour of the permissions grid: a data cell of a permission column takes its class colour.
 void PermsCellColor(int row, int col, QColor& color);
 // Header cells with rotated text are right-aligned.

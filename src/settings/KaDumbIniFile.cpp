@@ -4,13 +4,16 @@
 #include "win/Locale.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace {
 
@@ -67,19 +70,33 @@ bool startsWithIgnoringAsciiCase(const QString& line, const QString& prefix) {
     return true;
 }
 
-QStringList splitLines(const QByteArray& bytes) {
+// The file's text: UTF-8 (a leading byte-order mark is dropped); a file that is not valid UTF-8 was
+// written in an 8-bit code page and is read as Latin-1, every byte one character.
+QString decodeText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes);
+}
+
+QStringList splitLines(const QString& text) {
     QStringList lines;
-    const char* data = bytes.constData();
-    const qsizetype n = bytes.size();
+    const qsizetype n = text.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        if (data[i] != '\r' && data[i] != '\n') continue;
-        lines << QString::fromLatin1(data + start, i - start);
-        if (data[i] == '\r' && i + 1 < n && data[i + 1] == '\n') ++i;
+        if (text[i] != u'\r' && text[i] != u'\n') continue;
+        lines << text.mid(start, i - start);
+        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
         start = i + 1;
     }
-    if (start < n) lines << QString::fromLatin1(data + start, n - start);
+    if (start < n) lines << text.mid(start);
     return lines;
+}
+
+// The folder of fileName exists but this user may not create files in it.
+bool folderTakesNoNewFile(const QString& fileName) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
+    return ::access(folder.constData(), F_OK) == 0 && ::access(folder.constData(), W_OK | X_OK) != 0;
 }
 
 } // namespace
@@ -92,7 +109,7 @@ void TKaDumbIniFileMgr::Load() {
     if (!file.open(QIODevice::ReadOnly)) return;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return;
-    FLines = splitLines(bytes);
+    FLines = splitLines(decodeText(bytes));
 }
 
 void TKaDumbIniFileMgr::Save() {
@@ -109,20 +126,34 @@ void TKaDumbIniFileMgr::Save() {
 void TKaDumbIniFileMgr::WriteLines() const {
     QByteArray bytes;
     for (const QString& line : FLines) {
-        bytes += line.toLatin1();
+        bytes += line.toUtf8();
         bytes += "\r\n";
     }
 
+    const auto fail = [](const QString& text) { throw std::runtime_error(text.toStdString()); };
     // QSaveFile writes a temporary file in the same folder and renames it over the old file only once
     // everything is written; on failure the old file stays as it was. Unbuffered, because a write
     // that fails while the buffer is flushed at commit goes unnoticed and the short file replaces the
     // old one.
     QSaveFile file(FFileName);
-    const auto fail = [](const QString& text) { throw std::runtime_error(text.toStdString()); };
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) fail(file.errorString());
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) fail(qt_error_string(errno)); // disk full, file too large
-    if (!file.commit()) fail(file.errorString());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) fail(file.errorString());
+        if (file.write(bytes) != bytes.size()) fail(qt_error_string(errno)); // disk full, file too large
+        if (!file.commit()) fail(file.errorString());
+        return;
+    }
+    // A folder that takes no new file (an installed program's folder with a per-user settings file in
+    // it) leaves only the file itself to write to: it is rewritten in place, which is not atomic.
+    if (folderTakesNoNewFile(FFileName) && QFileInfo::exists(FFileName)) {
+        QFile inPlace(FFileName);
+        if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            fail(inPlace.errorString());
+        // Made private when it is ours; a file another user owns keeps the mode its owner gave it.
+        inPlace.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (inPlace.write(bytes) != bytes.size()) fail(qt_error_string(errno));
+        return;
+    }
+    fail(file.errorString());
 }
 
 qsizetype TKaDumbIniFileMgr::IndexOfKey(const QString& key) const {

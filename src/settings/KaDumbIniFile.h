@@ -2,8 +2,9 @@
 // A minimal settings file: key=value lines read into memory at once, read and changed there, and
 // written back at once. No sections, no comments, no typed storage.
 //
-// The file is 8-bit text. It is read and written as Latin-1, so every byte maps to one character and
-// back; characters outside Latin-1 are written as "?".
+// The file is UTF-8 text, as the system's 8-bit code page is. A file that is not valid UTF-8 (one
+// written as Latin-1 by an older version or another tool) is read as Latin-1; the next save writes it
+// as UTF-8.
 #include <QString>
 #include <QStringList>
 
@@ -19,8 +20,9 @@ public:
     // Drops blank lines, sorts the rest by the locale-aware, case-insensitive comparison of whole
     // lines and writes them, each ended by CR LF. The new file is written beside the old one and then
     // renamed over it, so a failed save leaves the old file as it was; it is readable and writable by
-    // its owner only, since it holds passwords in clear. A failure is shown as "Error: " and the
-    // platform's text; the lines stay in memory, sorted.
+    // its owner only, since it holds passwords in clear. Where the folder takes no new file but the
+    // file itself may be written, the file is rewritten in place instead. A failure is shown as
+    // "Error: " and the platform's text; the lines stay in memory, sorted.
     void Save();
 
     // The value of the first line whose key (the text before its first "=") matches key by the

@@ -7,10 +7,14 @@
 #include "grids/PermsGrid.h"
 #include "grids/UGGrid.h"
 #include "grids/control/StringGrid.h"
+#include "ui/Cursor.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -265,6 +269,57 @@ private slots:
         QCOMPARE(m.rowCount(), 2);
         QCOMPARE(m.cell(0, 1), QString());
         QCOMPARE(m.cell(salesCol, 0), QStringLiteral("Sales")); // row 0 stays
+    }
+
+    void matrixHeadersAndNumbersAreDrawnToFit() {
+        TAppFixture app(ini());
+        TStringGrid& m = matrix(app);
+        // The header row and column use the matrix's own font, not the default one.
+        QCOMPARE(m.headerFont().family(), QStringLiteral("Tahoma"));
+        QCOMPARE(m.headerFont().pointSize(), 8);
+        QCOMPARE(m.headerFont(), m.bodyFont());
+
+        // "Num" fits the largest number it shows, and is never narrower than laid out.
+        TStringGrid& grid = perms(app);
+        const QFontMetrics metrics(grid.bodyFont());
+        const auto fits = [&](const QString& number) {
+            return grid.colWidth(0) >= metrics.horizontalAdvance(number) + 2 * TStringGrid::TextInset;
+        };
+        FitNumberColumn(grid, 123456);
+        QVERIFY(grid.colWidth(0) > 32);
+        QVERIFY(fits(QStringLiteral("123456")) && fits(QStringLiteral("888888")));
+        FitNumberColumn(grid, 7);
+        QCOMPARE(grid.colWidth(0), 32);
+        grid.setColWidth(0, 5);
+        refreshAs(app);
+        QVERIFY(fits(QString::number(app.form().PermRowCount)));
+        QVERIFY(grid.colWidth(0) >= 32);
+    }
+
+    void leavingTheHeaderOrAPopupTakesTheSplitCursorAway() {
+        TAppFixture app(ini());
+        app.form().show();
+        for (TStringGrid* grid : {&perms(app), &matrix(app)}) {
+            grid->popupHandler = [](QMenu&, const QPoint&) {};
+            const QPoint edge(grid->colWidth(0) + 1 + grid->colWidth(1) + 1, 5); // column 1's edge
+            QMouseEvent move(QEvent::MouseMove, edge, grid->viewport()->mapToGlobal(edge), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(grid->viewport(), &move);
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::HSplit);
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(grid->viewport(), &leave);
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::Default);
+
+            // A right click during a drag: the popup ends it, and the next click resizes nothing.
+            QCoreApplication::sendEvent(grid->viewport(), &move);
+            const int width = grid->colWidth(1);
+            QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, edge);
+            QTest::mousePress(grid->viewport(), Qt::RightButton, {}, edge + QPoint(40, 0));
+            QCOMPARE(ui::screenCursor(), ui::CursorShape::Default);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, edge + QPoint(40, 0));
+            QCOMPARE(grid->colWidth(1), width);
+            grid->popupHandler = nullptr;
+        }
     }
 
     void failedRefreshEmptiesTheGrids() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 
 namespace {
@@ -57,6 +58,31 @@ private slots:
         QCOMPARE(app.find<QComboBox>("cb_DB")->count(), 0);
     }
 
+    void opensCentredAtTheSizeItOpensWith() {
+        // No settings; a saved size smaller than the controls need; one larger than the desktop.
+        for (const QByteArray& settings : {QByteArray(),
+                                           QByteArray("Main_Width=100\r\nMain_Height=50\r\n"
+                                                      "Main_Left=900\r\nMain_Top=700\r\n"),
+                                           QByteArray("Main_Width=2000\r\nMain_Height=1200\r\n")}) {
+            writeFile(ini(), settings);
+            TAppFixture app(ini());
+            app.form().show();
+            const QRect area = app.form().screen()->availableGeometry();
+            const QRect frame = app.form().frameGeometry();
+            if (frame.width() <= area.width() && frame.height() <= area.height()) {
+                QVERIFY2(qAbs(frame.center().x() - area.center().x()) <= 1, settings.constData());
+                QVERIFY2(qAbs(frame.center().y() - area.center().y()) <= 1, settings.constData());
+            } else {
+                QCOMPARE(frame.topLeft(), area.topLeft());
+            }
+            // Showing again (after a minimise, say) does not move it.
+            app.form().move(area.topLeft() + QPoint(10, 10));
+            app.form().hide();
+            app.form().show();
+            QCOMPARE(app.form().pos(), area.topLeft() + QPoint(10, 10));
+        }
+    }
+
     void windowSettingsSurviveARestart() {
         {
             TAppFixture app(ini());
@@ -89,19 +115,32 @@ private slots:
         }
     }
 
-    void reusedEntriesIgnoreCaseExceptPasswords() {
-        writeFile(ini(), "cb_DB00=/Data/A.mdb\r\ncb_Password00=Secret\r\ncb_Username00=Alice\r\n");
+    void onlyUserNamesAreReusedIgnoringCase() {
+        writeFile(ini(), "cb_DB00=/Data/A.mdb\r\ncb_MDW00=/Data/S.mdw\r\ncb_Password00=Secret\r\n"
+                         "cb_Username00=Alice\r\n");
         TAppFixture app(ini());
+        // On Linux /data/a.MDB and /Data/A.mdb are different files: the typed path stays and is added.
         auto* db = app.find<QComboBox>("cb_DB");
         db->setEditText(QStringLiteral("/data/a.MDB"));
         leave(app, db);
-        QCOMPARE(items(db), QStringList{QStringLiteral("/Data/A.mdb")});
-        QCOMPARE(db->currentText(), QStringLiteral("/Data/A.mdb"));
+        QCOMPARE(items(db), (QStringList{QStringLiteral("/data/a.MDB"), QStringLiteral("/Data/A.mdb")}));
+        QCOMPARE(db->currentText(), QStringLiteral("/data/a.MDB"));
+        auto* mdw = app.find<QComboBox>("cb_MDW");
+        mdw->setEditText(QStringLiteral("/data/s.mdw"));
+        leave(app, mdw);
+        QCOMPARE(mdw->currentText(), QStringLiteral("/data/s.mdw"));
+        QCOMPARE(mdw->count(), 2);
+        // The same path again selects its entry and adds nothing.
+        db->setEditText(QStringLiteral("/Data/A.mdb"));
+        leave(app, db);
+        QCOMPARE(db->count(), 2);
+        QCOMPARE(db->currentIndex(), 1);
 
         auto* user = app.find<QComboBox>("cb_Username");
         user->setEditText(QStringLiteral("ALICE"));
         leave(app, user);
         QCOMPARE(items(user), QStringList{QStringLiteral("Alice")});
+        QCOMPARE(user->currentText(), QStringLiteral("Alice"));
 
         auto* pwd = app.find<QComboBox>("cb_Password");
         pwd->setEditText(QStringLiteral("secret"));
@@ -111,6 +150,12 @@ private slots:
         pwd->setEditText(QString());
         leave(app, pwd);
         QCOMPARE(pwd->count(), 2); // an empty text adds nothing
+
+        // A browsed file whose name differs from an entry only in case is a file of its own.
+        app.hooks.fileAnswers.push_back(QStringLiteral("/Data/a.mdb"));
+        app.find<QPushButton>("bt_DBBrowse")->click();
+        QCOMPARE(db->currentText(), QStringLiteral("/Data/a.mdb"));
+        QCOMPARE(db->count(), 3);
     }
 
     void aGapEndsTheListAndLaterKeysStayUntouched() {

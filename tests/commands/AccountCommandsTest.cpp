@@ -2,12 +2,15 @@
 // refresh that ends every command.
 #include "CommandsTestSupport.h"
 
+#include "commands/AccountCommands.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -96,6 +99,59 @@ private slots:
         QCOMPARE(app->groupCol(Sales), -1);
         QVERIFY(app->userRow(QStringLiteral("alice")) > 0);
         QVERIFY(app->hooks.messages.isEmpty());
+    }
+
+    void headerCellsOfferOnlyTheCommandsTheirNameServes() {
+        auto app = start();
+        TStringGrid& m = app->matrix();
+        const int bob = app->userRow(QStringLiteral("bob"));
+        const int sales = app->groupCol(Sales);
+        QCOMPARE(app->rightClick(m, bob, sales),
+                 QStringList({"pui_UGAdd", "pui_UGRemove", "pui_UGDeleteUser", "pui_UGDeleteGroup"}));
+        QCOMPARE(app->rightClick(m, bob, 0), QStringList{"pui_UGDeleteUser"});
+        QCOMPARE(app->rightClick(m, 0, sales), QStringList{"pui_UGDeleteGroup"});
+        QCOMPARE(app->rightClick(m, 0, 0), QStringList());
+
+        // Run on a user's name cell all the same, the group commands take no header caption for a name.
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        m.selectCell(0, m.displayRowIndex(bob));
+        for (TUGCommand command : {ugDeleteGroup, ugAddToGroup, ugRemoveFromGroup})
+            app->form().DoUGCommand(command);
+        m.selectCell(sales, 0);
+        app->form().DoUGCommand(ugDeleteUser);
+        QVERIFY(app->hooks.confirmations.isEmpty());
+        QVERIFY(app->hooks.messages.isEmpty());
+
+        // The name cell still names its user.
+        app->rightClick(m, bob, 0, "pui_UGDeleteUser");
+        QCOMPARE(app->hooks.confirmations, QStringList{QStringLiteral("OK to delete User: bob?")});
+        QVERIFY(!AccountExists(files, "bob"));
+    }
+
+    void aFailedLoginIsTheCommandsOnlyBox() {
+        auto app = start();
+        // Changed on the grid's tab, so that no change of tab refreshes before the command runs.
+        app->find<QTabWidget>("PageControl1")->setCurrentWidget(app->find<QWidget>("ts_UserGroups"));
+        app->find<QComboBox>("cb_Password")->setEditText(QStringLiteral("wrong"));
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        app->rightClick(app->matrix(), app->userRow(QStringLiteral("bob")), app->groupCol(Sales),
+                        "pui_UGDeleteUser");
+        // The command's connect box and the refresh's own; nothing asked, nothing deleted.
+        QCOMPARE(app->hooks.messages.size(), 2);
+        QCOMPARE(app->hooks.messages.at(0), app->hooks.messages.at(1));
+        QVERIFY(app->hooks.messages.at(0).startsWith(QStringLiteral("Error: ")));
+        QVERIFY(app->hooks.confirmations.isEmpty());
+        QVERIFY(AccountExists(files, "bob"));
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
+
+        app->hooks.messages.clear();
+        DoUGCommand(app->form(), ugAddToGroup, QStringLiteral("bob"), Sales);
+        app->hooks.modalAnswers.push_back(
+            fillIn(QStringLiteral("carol"), QStringLiteral("c-pid"), QString()));
+        clickButton(*app);
+        QCOMPARE(app->hooks.messages.size(), 4);
+        QVERIFY(!AccountExists(files, "carol"));
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
     }
 
     void addDialogCreatesUsersAndGroups() {

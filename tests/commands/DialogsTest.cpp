@@ -101,6 +101,10 @@ private slots:
 
     void showingStartsFromFiveZerosWithTheCaretAtTheEnd() {
         Hex hex(0x1000C);
+        QCOMPARE(hex.dialog.focusWidget(), hex.edit);
+        QVERIFY(QTest::qWaitForWindowActive(&hex.dialog));
+        QCOMPARE(QApplication::focusWidget(), hex.edit);
+        QVERIFY(!hex.edit->hasSelectedText()); // a digit typed now enters on the right
         QCOMPARE(hex.edit->text(), QStringLiteral("00000"));
         QCOMPARE(hex.edit->cursorPosition(), 5);
         QCOMPARE(hex.label("lb_Perm"), QStringLiteral("1000C"));
@@ -109,9 +113,11 @@ private slots:
 
         // A second showing forgets the last entry and shows the new current value.
         QTest::keyClicks(hex.edit, "7");
+        child<QPushButton>(hex.dialog, "Button1")->setFocus();
         hex.dialog.hide();
         hex.dialog.CurrentValue = 3;
         hex.dialog.show();
+        QCOMPARE(hex.dialog.focusWidget(), hex.edit);
         QCOMPARE(hex.edit->text(), QStringLiteral("00000"));
         QCOMPARE(hex.label("lb_Perm"), QStringLiteral("00003"));
         QCOMPARE(hex.dialog.SetValue, 0);
@@ -157,20 +163,43 @@ private slots:
         QCOMPARE(hex.dialog.SetValue, 0x12934);
     }
 
-    void invalidOrEmptyEntriesGiveZeroResults() {
+    void invalidOrEmptyEntriesOfferNothingToWrite() {
         Hex hex(0x1000C);
-        hex.edit->setText(QStringLiteral("12g"));
-        QCOMPARE(hex.dialog.SetValue, 0);
-        QCOMPARE(hex.dialog.OrValue, 0);
-        QCOMPARE(hex.dialog.AndNotValue, 0);
-        QCOMPARE(hex.label("lb_Or"), QStringLiteral("00000"));
-        QCOMPARE(hex.label("lb_AndNot"), QStringLiteral("00000"));
+        const auto buttonsEnabled = [&] {
+            QStringList enabled;
+            for (const char* name : {"bt_Set", "bt_OR", "bt_ANDNOT", "Button1"})
+                if (child<QPushButton>(hex.dialog, name)->isEnabled()) enabled << QLatin1String(name);
+            return enabled;
+        };
+        const QStringList all{"bt_Set", "bt_OR", "bt_ANDNOT", "Button1"};
+        QCOMPARE(buttonsEnabled(), all);
+        // A letter O typed for a zero, a mistyped digit, an empty field: no result and nothing to press
+        // but "Cancel".
+        for (const char* keys : {"O", "zz", "12g"}) {
+            QTest::keyClicks(hex.edit, QLatin1String(keys));
+            QVERIFY(!hex.dialog.EntryIsValid());
+            QCOMPARE(hex.dialog.SetValue, 0);
+            QCOMPARE(hex.dialog.OrValue, 0);
+            QCOMPARE(hex.dialog.AndNotValue, 0);
+            QCOMPARE(hex.label("lb_Or"), QString());
+            QCOMPARE(hex.label("lb_AndNot"), QString());
+            QCOMPARE(buttonsEnabled(), QStringList{"Button1"});
+            hex.edit->setText(QStringLiteral("00000"));
+            QCOMPARE(buttonsEnabled(), all);
+        }
 
         hex.edit->setText(QStringLiteral("4"));
         QCOMPARE(hex.dialog.AndNotValue, 0x10008);
+        QCOMPARE(hex.label("lb_AndNot"), QStringLiteral("10008"));
         hex.edit->clear();
-        QCOMPARE(hex.label("lb_AndNot"), QStringLiteral("00000"));
+        QCOMPARE(hex.label("lb_AndNot"), QString());
         QCOMPARE(hex.dialog.SetValue, 0);
+        QCOMPARE(buttonsEnabled(), QStringList{"Button1"});
+        // A disabled button closes nothing.
+        hex.dialog.setResult(-1);
+        child<QPushButton>(hex.dialog, "bt_Set")->click();
+        QVERIFY(hex.dialog.isVisible());
+        QCOMPARE(hex.dialog.result(), -1);
 
         QVERIFY(!ParseHexEntry(QStringLiteral("0x1")));
         QVERIFY(!ParseHexEntry(QStringLiteral(" 1")));

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -204,12 +205,19 @@ private slots:
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
         QCOMPARE(app->permCell(Tables, Orders, alice, 5), QStringLiteral("FFFFF"));
 
-        // Not hexadecimal: every result is 0, and "Set val" removes every explicit right.
+        // Not hexadecimal: no result is shown and "Set val" cannot be pressed; the rights stay.
         shown.clear();
         app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("xyz"), "bt_Set", &shown));
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
-        QCOMPARE(shown, QStringList({"FFFFF", "00000", "00000"}));
-        QCOMPARE(explicitOf(Tables, Orders, alice), 0);
+        QCOMPARE(shown, QStringList({"FFFFF", "", ""}));
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0xFFFFF);
+        // Nor does an answer that claims a value button was pressed write anything from it.
+        app->hooks.modalAnswers.push_back([](QDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("tx_Val"))->setText(QStringLiteral("O"));
+            return Tfm_Hex::mrSetVal;
+        });
+        app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0xFFFFF);
 
         app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("123456"), "bt_Set"));
         app->rightClick(g, app->permRow(Tables, Orders, alice), 5, "pui_PermHex");
@@ -239,6 +247,34 @@ private slots:
         QVERIFY(app->hooks.modalTitles.isEmpty());
         QVERIFY(!dm_Inspect->db1.Connected());
         QCOMPARE(explicitOf(Tables, Orders, alice), 0x4);
+    }
+
+    void aFailedLoginIsTheCommandsOnlyBox() {
+        auto app = start();
+        const int lines = app->permRow(Tables, Lines, bob);
+        // Changed on the grid's tab, so that no change of tab refreshes before the command runs.
+        app->find<QTabWidget>("PageControl1")->setCurrentWidget(app->find<QWidget>("ts_Permissions"));
+        app->find<QComboBox>("cb_Password")->setEditText(QStringLiteral("wrong"));
+        app->rightClick(app->perms(), lines, 9, "pui_PermAdd");
+        // The command's connect box, then the refresh's own; no closed-database error in between.
+        QCOMPARE(app->hooks.messages.size(), 2);
+        QCOMPARE(app->hooks.messages.at(0), app->hooks.messages.at(1));
+        QVERIFY(app->hooks.messages.at(0).startsWith(QStringLiteral("Error: ")));
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
+        QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
+
+        app->hooks.messages.clear();
+        SetNewOwner(app->form(), Tables, Lines, bob);
+        FlipInherit(app->form(), Tables, Container, alice);
+        QCOMPARE(app->hooks.messages.size(), 4);
+        // The hex command's failed read: one box, no dialog and no refresh.
+        app->hooks.messages.clear();
+        app->find<QLabel>("lb_Summary")->setText(QStringLiteral("unchanged"));
+        EnterHexPermission(app->form(), *fm_Hex, Tables, Lines, bob);
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.modalTitles.isEmpty());
+        QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("unchanged"));
+        QVERIFY(!dm_Inspect->db1.Connected());
     }
 
     void ownerMovesToTheRowsAccount() {

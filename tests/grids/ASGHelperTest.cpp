@@ -297,6 +297,53 @@ TEST_F(HelperTest, DragSetsTheWidthFromTheVisibleLeftEdge) {
     EXPECT_EQ(helper->ColumnEdgeAt(edgeOf(1) + 3, 5), 1);
 }
 
+TEST_F(HelperTest, AnotherButtonAPopupOrALostReleaseGivesUpTheDrag) {
+    const TShiftState left{Qt::NoModifier, Qt::LeftButton};
+    const auto startDrag = [&](int col) {
+        helper->HandleMouseMove(NoShift, edgeOf(col), 5);
+        helper->HandleMouseDown(Qt::LeftButton, left, edgeOf(col), 5);
+        ASSERT_EQ(helper->ResizeState, rsDragging);
+    };
+    // A right click during the drag opens the popup, which swallows the left release.
+    startDrag(1);
+    helper->HandleMouseDown(Qt::RightButton, TShiftState{Qt::NoModifier, Qt::LeftButton | Qt::RightButton},
+                            120, 5);
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+    EXPECT_EQ(cursors.back(), ui::CursorShape::Default);
+    helper->HandleMouseUp(Qt::LeftButton, NoShift, 120, 5); // the next ordinary click
+    EXPECT_EQ(grid.colWidth(1), 30);
+
+    startDrag(4);
+    helper->HandleMouseDown(Qt::MiddleButton, left, 150, 5);
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+
+    // A popup opened another way, or a release that went to another window.
+    startDrag(1);
+    helper->HandlePopup();
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+    startDrag(1);
+    helper->HandleMouseMove(left, 150, 5); // still held: the drag goes on
+    EXPECT_EQ(helper->ResizeState, rsDragging);
+    helper->HandleMouseLeave(); // the grid keeps the mouse while its button is held
+    EXPECT_EQ(helper->ResizeState, rsDragging);
+    helper->HandleMouseMove(NoShift, 150, 5);
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+    helper->HandleMouseUp(Qt::LeftButton, NoShift, 150, 5);
+    EXPECT_EQ(grid.colWidth(1), 30);
+    EXPECT_EQ(grid.colWidth(4), 30);
+
+    // Hovering an edge: leaving the grid or a popup takes the split cursor away.
+    helper->HandleMouseMove(NoShift, edgeOf(1), 5);
+    ASSERT_EQ(cursors.back(), ui::CursorShape::HSplit);
+    helper->HandleMouseLeave();
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+    EXPECT_EQ(cursors.back(), ui::CursorShape::Default);
+    helper->HandleMouseMove(NoShift, edgeOf(1), 5);
+    helper->HandlePopup();
+    EXPECT_EQ(helper->ResizeState, rsIdle);
+    EXPECT_EQ(cursors.back(), ui::CursorShape::Default);
+}
+
 TEST_F(HelperTest, SharedHandlersSelectFixedCellsAndCopy) {
     read(60);
     QObject::connect(&grid, &TStringGrid::rightClickCell,

@@ -1,6 +1,7 @@
 // The string grid widget under the offscreen platform: painting, scrolling, selection, events.
 #include "GridTestSupport.h"
 #include "StringGrid.h"
+#include "ui/HintTiming.h"
 
 #include <QHelpEvent>
 #include <QMenu>
@@ -227,4 +228,68 @@ TEST(StringGridWidget, HintsComeFromTheCallbackForTheCellUnderThePointer) {
     EXPECT_EQ(asked[0], std::pair(4, 10));
     EXPECT_EQ(QToolTip::text(), "hint 4,10");
     QToolTip::hideText();
+}
+
+namespace {
+void moveTo(TStringGrid& grid, const QPoint& pos) {
+    QMouseEvent move(QEvent::MouseMove, pos, grid.viewport()->mapToGlobal(pos), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(grid.viewport(), &move);
+}
+void leave(TStringGrid& grid) {
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(grid.viewport(), &leave);
+}
+bool hintGone() {
+    for (int i = 0; i < 100 && QToolTip::isVisible(); ++i)
+        QTest::qWait(20);
+    return !QToolTip::isVisible();
+}
+} // namespace
+
+TEST(StringGridWidget, AHintNamesTheCellUnderThePointerAndGoesWhenThePointerDoes) {
+    PermsShapedGrid g(200);
+    TStringGrid& grid = g.grid;
+    grid.setShowHints(true);
+    int asked = 0;
+    grid.setOnGridHint([&](int row, int col, QString& hint) {
+        ++asked;
+        hint = QString("hint %1,%2").arg(row).arg(col);
+    });
+    ui::setHintTiming({30, 10, 60000});
+    const QPoint pos = grid.cellRect(10, 4).center();
+
+    // Left before the pause is over: the hint never shows.
+    moveTo(grid, pos);
+    leave(grid);
+    QTest::qWait(120);
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(QToolTip::isVisible());
+
+    // Shown after the pause, it goes when the pointer leaves.
+    moveTo(grid, pos);
+    for (int i = 0; i < 50 && !QToolTip::isVisible(); ++i)
+        QTest::qWait(20);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "hint 4,10");
+    leave(grid);
+    EXPECT_TRUE(hintGone());
+
+    // Scrolled under a shown hint by the keyboard, it names the row now under the pointer.
+    moveTo(grid, pos);
+    for (int i = 0; i < 50 && !QToolTip::isVisible(); ++i)
+        QTest::qWait(20);
+    ASSERT_EQ(QToolTip::text(), "hint 4,10");
+    grid.setFocus();
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    int col = -1, row = -1;
+    ASSERT_TRUE(grid.cellAt(pos, col, row));
+    ASSERT_GT(row, 4);
+    EXPECT_EQ(QToolTip::text(), QString("hint %1,10").arg(row));
+    grid.setTopRow(1); // and scrolled by the program
+    EXPECT_EQ(QToolTip::text(), "hint 4,10");
+    grid.hide(); // a hidden grid is under no pointer
+    EXPECT_TRUE(hintGone());
+    ui::setHintTiming({});
 }

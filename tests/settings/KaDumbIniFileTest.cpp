@@ -11,8 +11,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <functional>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -135,10 +140,33 @@ TEST_F(IniFileTest, EveryLineEndIsRecognisedAndSaveWritesCrLf) {
     TKaDumbIniFileMgr ini = loaded("d=4\r\nc=3\rb=2\na=1\r\r\n\n\xe9t\xe9=\xff");
     EXPECT_EQ(ini.Lines(), QStringList({"d=4", "c=3", "b=2", "a=1", "", "", QString::fromUtf8("été=ÿ")}));
     ini.Save();
-    EXPECT_EQ(readFile(path()), "a=1\r\nb=2\r\nc=3\r\nd=4\r\n\xe9t\xe9=\xff\r\n");
+    // Not valid UTF-8, so read as Latin-1; written back as UTF-8.
+    EXPECT_EQ(readFile(path()), "a=1\r\nb=2\r\nc=3\r\nd=4\r\n\xc3\xa9t\xc3\xa9=\xc3\xbf\r\n");
     // Loading again replaces the lines rather than adding to them.
     ini.Load();
     EXPECT_EQ(ini.Lines().size(), 5);
+}
+
+TEST_F(IniFileTest, TextOutsideLatin1SurvivesASaveAndUtf8FilesReadAsUtf8) {
+    const QString path = QString::fromUtf8(
+        "/home/\xd0\x98\xd0\xb2\xd0\xb0\xd0\xbd/\xc5\xbc\xc3\xb3\xc5\x82w \xe2\x82\xac.mdb");
+    TKaDumbIniFileMgr ini(this->path());
+    ini.WriteString("cb_DB00", path);
+    ini.Save();
+    EXPECT_EQ(readFile(this->path()), "cb_DB00=" + path.toUtf8() + "\r\n");
+    TKaDumbIniFileMgr reread(this->path());
+    reread.Load();
+    EXPECT_EQ(reread.ReadString("cb_DB00", "-"), path);
+
+    // An editor's UTF-8, with or without a byte-order mark, which never becomes part of a key.
+    TKaDumbIniFileMgr edited = loaded("\xef\xbb\xbf"
+                                      "cb_Username00=J\xc3\xbcrgen\r\nx=\xc3\xa9\r\n");
+    EXPECT_EQ(edited.ReadString("cb_Username00", "-"), QString::fromUtf8("J\xc3\xbcrgen"));
+    EXPECT_EQ(edited.ReadString("x", "-"), QString::fromUtf8("\xc3\xa9"));
+    // One byte that is not UTF-8 anywhere makes the whole file Latin-1.
+    TKaDumbIniFileMgr mixed = loaded("a=\xc3\xa9\r\nb=\xe9\r\n");
+    EXPECT_EQ(mixed.ReadString("a", "-"), QString::fromLatin1("\xc3\xa9"));
+    EXPECT_EQ(mixed.ReadString("b", "-"), QString::fromLatin1("\xe9"));
 }
 
 TEST_F(IniFileTest, SaveDropsBlankLinesAndSortsSectionHeadersAmongTheRest) {
@@ -184,6 +212,63 @@ TEST_F(IniFileTest, SaveIntoAnUnwritablePlaceShowsTheErrorAndKeepsTheLines) {
         EXPECT_EQ(ini.Lines(), QStringList({"=", "a=1", "b=2"}));
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"plainfile"});
+}
+
+// Runs check (0 when all it expects held) as a user who may write to the files but may not create
+// files in their folder: as root, who may create files anywhere, in a child process that has become
+// "nobody" and owns the files; otherwise with the folder made read-only.
+int WhereTheFolderTakesNoNewFile(const QString& folder, const QStringList& files,
+                                 const std::function<int()>& check) {
+    const QByteArray dirName = QFile::encodeName(folder);
+    if (::geteuid() != 0) {
+        ::chmod(dirName.constData(), 0555);
+        const int result = check();
+        ::chmod(dirName.constData(), 0700);
+        return result;
+    }
+    const passwd* nobody = ::getpwnam("nobody");
+    if (!nobody) return 100;
+    ::chmod(dirName.constData(), 0755);
+    for (const QString& file : files)
+        if (::chown(QFile::encodeName(file).constData(), nobody->pw_uid, nobody->pw_gid) != 0) return 101;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+            ::_exit(102);
+        ::_exit(check());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(dirName.constData(), 0700);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 103;
+}
+
+TEST_F(IniFileTest, AFolderThatTakesNoNewFileStillLetsAWritableFileBeSaved) {
+    writeFile("b=2\r\na=1\r\n", path());
+    writeFile("x=1\r\n", path("locked.ini"));
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0644), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path("locked.ini")).constData(), 0400), 0);
+    const int failed = WhereTheFolderTakesNoNewFile(dir.path(), {path(), path("locked.ini")}, [&] {
+        int failures = 0;
+        TKaDumbIniFileMgr ini(path());
+        ini.Load();
+        ini.WriteString("c", "3");
+        ini.Save();
+        if (!hooks.messages.isEmpty()) failures |= 1;
+        if (readFile(path()) != "a=1\r\nb=2\r\nc=3\r\n") failures |= 2;
+        if (modeOf(path()) != 0600u) failures |= 4;
+        // Neither the folder nor the file may be written: the failure is shown as ever.
+        TKaDumbIniFileMgr locked(path("locked.ini"));
+        locked.Load();
+        locked.WriteString("y", "2");
+        locked.Save();
+        if (hooks.messages.size() != 1 || !hooks.messages.front().startsWith("Error: ")) failures |= 8;
+        if (readFile(path("locked.ini")) != "x=1\r\n") failures |= 16;
+        return failures;
+    });
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+              QStringList({"keyloupe.ini", "locked.ini"}));
 }
 
 // The file size limit makes every write beyond it fail, even for root.

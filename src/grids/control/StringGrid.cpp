@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -43,7 +44,9 @@ TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     m_model.setFixedRowCount(1);
     m_hintTimer = new QTimer(this);
     m_hintTimer->setSingleShot(true);
-    connect(m_hintTimer, &QTimer::timeout, this, [this] { showHintAt(m_hintPos); });
+    connect(m_hintTimer, &QTimer::timeout, this, [this] {
+        if (m_pointerInside) showHintAt(m_hintPos);
+    });
 }
 
 TStringGrid::~TStringGrid() {
@@ -164,6 +167,7 @@ void TStringGrid::layoutChanged() {
     }
     syncScrollBars();
     viewport()->update();
+    refreshHint();
 }
 
 void TStringGrid::clampPositions() {
@@ -195,6 +199,7 @@ void TStringGrid::scrollContentsBy(int, int) {
     m_topRow = fixedRowCount() + verticalScrollBar()->value();
     m_leftCol = fixedColCount() + horizontalScrollBar()->value();
     repaint_();
+    refreshHint();
 }
 
 void TStringGrid::resizeEvent(QResizeEvent* event) {
@@ -207,12 +212,14 @@ void TStringGrid::setTopRow(int row) {
     m_topRow = std::clamp(row, fixedRowCount(), maxTopRow());
     syncScrollBars();
     repaint_();
+    refreshHint();
 }
 
 void TStringGrid::setLeftCol(int col) {
     m_leftCol = std::clamp(col, fixedColCount(), maxLeftCol());
     syncScrollBars();
     repaint_();
+    refreshHint();
 }
 
 void TStringGrid::selectCell(int col, int row) {
@@ -241,6 +248,7 @@ void TStringGrid::scrollCellIntoView(int col, int row) {
     }
     syncScrollBars();
     repaint_();
+    refreshHint();
 }
 
 // ---- cells ---------------------------------------------------------------------------------------
@@ -273,6 +281,7 @@ void TStringGrid::endUpdate() {
     clampPositions();
     syncScrollBars();
     viewport()->update();
+    refreshHint();
 }
 
 void TStringGrid::setBodyFont(const QFont& font) {
@@ -390,7 +399,7 @@ void TStringGrid::paintCell(QPainter& painter, const QRect& rect, int col, int r
         painter.restore();
         return;
     }
-    painter.drawText(rect.adjusted(2, 0, -2, 0), flags, shown);
+    painter.drawText(rect.adjusted(TextInset, 0, -TextInset, 0), flags, shown);
 }
 
 // ---- events --------------------------------------------------------------------------------------
@@ -410,6 +419,7 @@ void TStringGrid::mousePressEvent(QMouseEvent* event) {
 
 void TStringGrid::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
+    m_pointerInside = true;
     scheduleHint(pos);
     emit mouseMove(shiftOf(event), pos.x(), pos.y());
 }
@@ -433,8 +443,10 @@ void TStringGrid::showHintAt(const QPoint& pos) {
     int col = -1, row = -1;
     QString hint;
     if (m_showHints && m_hint && cellAt(pos, col, row)) m_hint(row, col, hint);
+    m_hintPos = pos;
     m_hintCol = col;
     m_hintRow = row;
+    m_hintText = hint;
     if (hint.isEmpty()) {
         QToolTip::hideText();
         return;
@@ -446,6 +458,34 @@ void TStringGrid::showHintAt(const QPoint& pos) {
     }
     QToolTip::showText(viewport()->mapToGlobal(pos), hint, viewport(), cellRect(col, row),
                        ui::hintTiming().hintHidePause);
+}
+
+bool TStringGrid::ownHintShown() const {
+    return !m_hintText.isEmpty() && QToolTip::isVisible() && QToolTip::text() == m_hintText;
+}
+
+void TStringGrid::refreshHint() {
+    if (!ownHintShown()) return;
+    if (m_pointerInside)
+        showHintAt(m_hintPos);
+    else
+        pointerLeft();
+}
+
+// A hint that was waiting never shows, and one that is up goes: it would name a cell the pointer is
+// no longer over.
+void TStringGrid::pointerLeft() {
+    m_pointerInside = false;
+    m_hintTimer->stop();
+    if (ownHintShown()) QToolTip::hideText();
+    m_hintText.clear();
+    m_hintCol = m_hintRow = -1;
+}
+
+void TStringGrid::hideEvent(QHideEvent* event) {
+    QAbstractScrollArea::hideEvent(event);
+    pointerLeft();
+    emit mouseLeave();
 }
 
 void TStringGrid::mouseReleaseEvent(QMouseEvent* event) {
@@ -517,14 +557,29 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
     clampPositions();
     syncScrollBars();
     repaint_();
+    refreshHint();
 }
 
 bool TStringGrid::viewportEvent(QEvent* event) {
-    if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
-    // A help request (the platform's own tooltip timing) shows the hint at once; pointer moves show it
-    // on the application's hint timing.
-    auto* help = static_cast<QHelpEvent*>(event);
-    m_hintTimer->stop();
-    showHintAt(help->pos());
-    return true;
+    switch (event->type()) {
+    case QEvent::Enter:
+        m_pointerInside = true;
+        break;
+    case QEvent::Leave:
+        pointerLeft();
+        emit mouseLeave();
+        break;
+    case QEvent::ToolTip: {
+        // A help request (the platform's own tooltip timing) shows the hint at once; pointer moves show
+        // it on the application's hint timing.
+        auto* help = static_cast<QHelpEvent*>(event);
+        m_pointerInside = true;
+        m_hintTimer->stop();
+        showHintAt(help->pos());
+        return true;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

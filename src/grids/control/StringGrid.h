@@ -38,6 +38,9 @@ public:
     using HintFn = std::function<void(int row, int col, QString& hint)>;
     using PopupFn = std::function<void(QMenu& menu, const QPoint& globalPos)>;
 
+    // Blank pixels between a cell's text and its left and right edges.
+    static constexpr int TextInset = 2;
+
     explicit TStringGrid(QWidget* parent = nullptr);
     ~TStringGrid() override;
 
@@ -140,6 +143,8 @@ signals:
     void rightClickCell(int row, int col);
     // Raised just before the popup menu is opened.
     void aboutToShowPopup();
+    // The pointer has left the cells (or the grid was hidden under it).
+    void mouseLeave();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -150,6 +155,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
 private:
@@ -160,6 +166,11 @@ private:
     void showPopup(const QPoint& globalPos);
     void scheduleHint(const QPoint& pos);
     void showHintAt(const QPoint& pos);
+    // After the cells under the pointer changed (scrolling, a re-read): the hint shown names the cell
+    // now there, or goes.
+    void refreshHint();
+    void pointerLeft();
+    bool ownHintShown() const;
     int maxTopRow() const;
     int maxLeftCol() const;
     int fixedWidth() const;
@@ -191,6 +202,8 @@ private:
     QTimer* m_hintTimer = nullptr;
     QPoint m_hintPos;
     int m_hintCol = -1, m_hintRow = -1; // cell of the hint last shown
+    QString m_hintText;                 // text of the hint last shown; empty when none is
+    bool m_pointerInside = false;       // the pointer is over the cells (viewport)
     bool m_showHints = false;
     QMenu* m_popup = nullptr;
 };
