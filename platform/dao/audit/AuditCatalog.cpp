@@ -114,7 +114,8 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
             o.type = r[3].empty() ? 0 : number(r[3], "an object type");
             const std::string owner = mask.unmask(r[4]);
             o.owner = wg.findSid(owner);
-            if (o.owner == npos) unknownOwners_.emplace_back(static_cast<std::uint32_t>(objects_.size()), owner);
+            if (o.owner == npos)
+                unknownOwners_.emplace_back(static_cast<std::uint32_t>(objects_.size()), owner);
             const Row ids{number(r[0], "an object id"), number(r[1], "a parent id")};
             byId.emplace(ids.id, static_cast<std::uint32_t>(objects_.size()));
             rows.push_back(ids);
@@ -211,7 +212,8 @@ CatalogueFacts AuditCatalog::facts() const {
     auto hex = [](const std::string& bytes) {
         static const char* digits = "0123456789ABCDEF";
         std::string h;
-        for (const unsigned char b : bytes) h += {digits[b >> 4], digits[b & 15]};
+        for (const unsigned char b : bytes)
+            h += {digits[b >> 4], digits[b & 15]};
         return h;
     };
     auto entry = [&](std::uint32_t obj, std::int32_t id, const std::string& sid, std::int32_t acm) {
@@ -230,7 +232,8 @@ CatalogueFacts AuditCatalog::facts() const {
         return e;
     };
     CatalogueFacts f;
-    for (const Orphan& o : orphans_) f.orphanEntries.push_back(entry(o.obj, o.objectId, o.sid, o.acm));
+    for (const Orphan& o : orphans_)
+        f.orphanEntries.push_back(entry(o.obj, o.objectId, o.sid, o.acm));
     for (const auto& [obj, sid] : unknownOwners_)
         // Objects outside every container (the root, stray rows) are not shown anywhere; leave them out.
         if (objects_[obj].container != npos || containerByName_.count(objects_[obj].name))

@@ -52,9 +52,8 @@ std::vector<std::string> WorkgroupFile::usersWithEmptyPassword(const Sid& actor)
         }
         if (empty) names.push_back(st.text(0));
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return compareNoCase(a, b) < 0;
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
     return names;
 }
 
@@ -68,8 +67,9 @@ CatalogueFacts ReadCatalogueFacts(const DatabasePtr& database) {
 
 std::vector<std::string> UsersWithEmptyPassword(const WorkspacePtr& workspace) {
     if (audit::isAuditWorkspace(workspace))
-        engine::fail(errNotSupported, "The passwords of a genuine Jet workgroup file cannot be checked: Jet's "
-                                      "stored password scheme is not public.");
+        engine::fail(errNotSupported,
+                     "The passwords of a genuine Jet workgroup file cannot be checked: Jet's "
+                     "stored password scheme is not public.");
     const engine::WorkspaceStatePtr ws = engine::stateOf(workspace);
     return engine::guarded(*ws->log, [&] {
         // Engine and Creator cannot log in; they are not accounts anyone could use.

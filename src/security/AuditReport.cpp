@@ -1,0 +1,208 @@
+#include "AuditReport.h"
+
+#include "dao/FileProbe.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string html(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (const char c : s) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// $00BBGGRR as #RRGGBB.
+std::string cssColour(std::uint32_t bgr) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02X%02X%02X", bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    return buf;
+}
+
+const char* severityColour(TSeverity s) {
+    return s == TSeverity::High ? "#F4C7C3" : s == TSeverity::Medium ? "#FCE8B2" : "#E8EAED";
+}
+
+} // namespace
+
+std::string FileKindText(const std::string& path) {
+    switch (dao::probeFile(path).family) {
+    case dao::FileFamily::Own:
+        return "Keyloupe's own file";
+    case dao::FileFamily::Jet3:
+        return "genuine Jet 3 file";
+    case dao::FileFamily::Jet4:
+        return "genuine Jet 4 file";
+    case dao::FileFamily::Ace:
+        return "Access 2007+ file";
+    default:
+        return "unknown";
+    }
+}
+
+void TReportRowCollector::WriteRow(std::int32_t, const TPermRow& Row) {
+    if (Row.Explicit != 0 || Row.Effective != 0) m_rows.push_back(Row);
+}
+
+const std::vector<std::pair<std::string, std::string>>& PermissionLegend() {
+    static const std::vector<std::pair<std::string, std::string>> legend = {
+        {"E", "granted to this user or group itself, in full"},
+        {"e", "granted to this user or group itself, but only in part (some of the right's bits)"},
+        {"J", "granted in part to the account itself and in full through one of its groups"},
+        {"I", "not granted to the account itself, but held in full through a group it belongs to"},
+        {"i", "not granted to the account itself, held in part through a group"},
+        {"(blank)", "not held at all"},
+        {"-", "the right does not apply to this kind of object"},
+        {"?", "the logged-in user may not read this account's permissions on the object"},
+        {"Perm Exp / Perm All",
+         "the explicit and the effective (own plus groups') permission values in hexadecimal"},
+        {"Cnt.Inherit",
+         "T: new objects in the container take this account's permissions on it; F: they do not"},
+        {"Owner", "O: this account owns the object and may always change its permissions"},
+        {"white columns", "rights of every object: Create, Delete, ReadSec, WriteSec, WriteOwner"},
+        {"green columns", "rights of tables and queries"},
+        {"pink columns", "rights of forms, reports and macros"},
+        {"violet columns", "rights of modules"},
+        {"cyan columns", "rights of the database itself (MSysDb)"},
+    };
+    return legend;
+}
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string q = "\"";
+    for (const char c : text)
+        q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
+    for (const TFinding& f : F.Findings) {
+        out << '[' << SeverityText(f.Severity) << "] " << f.Where << ": " << f.What << '\n'
+            << "  why: " << f.Why << '\n'
+            << "  what to do: " << f.Action << '\n';
+    }
+    for (const std::string& n : F.Notes)
+        out << "[note] " << n << '\n';
+    out << F.Findings.size() << (F.Findings.size() == 1 ? " finding\n" : " findings\n");
+}
+
+void WriteFindingsCsv(std::ostream& out, const TFindingsResult& F) {
+    out << "severity,where,what,why,action,container,object,account\r\n";
+    for (const TFinding& f : F.Findings)
+        out << SeverityText(f.Severity) << ',' << CsvField(f.Where) << ',' << CsvField(f.What) << ','
+            << CsvField(f.Why) << ',' << CsvField(f.Action) << ',' << CsvField(f.Container) << ','
+            << CsvField(f.Object) << ',' << CsvField(f.Account) << "\r\n";
+}
+
+void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TReportSummary& S,
+                          const TFindingsResult& F, const std::vector<TReportAccount>& Accounts,
+                          const std::vector<TPermRow>& Rows) {
+    out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Keyloupe audit report: "
+        << html(H.Database) << "</title>\n<style>\n"
+        << "body{font-family:sans-serif;font-size:10pt;margin:1.5em}h1{font-size:15pt}h2{font-size:12pt;"
+           "margin-top:1.5em}table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 4px;"
+           "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
+           "td.h{font-family:monospace}@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
+        << "</style></head><body>\n<h1>Keyloupe audit report</h1>\n<table>\n";
+    auto headerRow = [&](const char* term, const std::string& value) {
+        out << "<tr><th align=\"left\">" << term << "</th><td>" << html(value) << "</td></tr>\n";
+    };
+    headerRow("Database", H.Database + " (" + H.DatabaseKind + ")");
+    headerRow("Workgroup file", H.Workgroup + " (" + H.WorkgroupKind + ")");
+    headerRow("Logged in as", H.UserName);
+    headerRow("Date and time", H.When);
+    headerRow("Keyloupe version", H.Version);
+    out << "</table>\n<h2>Summary</h2>\n<table>\n";
+    auto figure = [&](const char* term, const std::string& value) {
+        out << "<tr><td>" << term << "</td><td align=\"right\">" << html(value) << "</td></tr>\n";
+    };
+    figure("Permissions read", std::to_string(S.PermRows));
+    figure("Non-zero permissions [A]", std::to_string(S.PermNonZero));
+    figure("Users", std::to_string(S.Users));
+    figure("Groups", std::to_string(S.Groups));
+    if (S.AcesRead) {
+        figure("MSysACEs rows", std::to_string(S.AceRows));
+        figure("Non-zero MSysACEs rows [B]", std::to_string(S.AceNonZero));
+        figure("Orphan permissions [B - A]", std::to_string(S.AceNonZero - S.PermNonZero));
+    } else {
+        figure("MSysACEs", "not read: " + S.AceProblem);
+    }
+    figure("Findings", std::to_string(F.Findings.size()));
+    out << "</table>\n<h2>Findings</h2>\n";
+    if (F.Findings.empty())
+        out << "<p>None.</p>\n";
+    else {
+        out << "<table>\n<tr><th>Severity</th><th>Where</th><th>What</th><th>Why it matters</th>"
+               "<th>What to do</th></tr>\n";
+        for (const TFinding& f : F.Findings)
+            out << "<tr><td bgcolor=\"" << severityColour(f.Severity) << "\">" << SeverityText(f.Severity)
+                << "</td><td>" << html(f.Where) << "</td><td>" << html(f.What) << "</td><td>" << html(f.Why)
+                << "</td><td>" << html(f.Action) << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    for (const std::string& n : F.Notes)
+        out << "<p><i>Not checked:</i> " << html(n) << "</p>\n";
+
+    out << "<h2>Accounts and memberships</h2>\n<table>\n<tr><th>User</th>";
+    std::vector<const TReportAccount*> groups;
+    for (const auto& a : Accounts)
+        if (a.Group) groups.push_back(&a);
+    for (const auto* g : groups)
+        out << "<th>" << html(g->Name) << "</th>";
+    out << "</tr>\n";
+    for (const auto& a : Accounts) {
+        if (a.Group) continue;
+        out << "<tr><td>" << html(a.Name) << "</td>";
+        for (const auto* g : groups) {
+            const bool member = std::find(a.MemberOf.begin(), a.MemberOf.end(), g->Name) != a.MemberOf.end();
+            out << "<td class=\"c\" align=\"center\">" << (member ? "Y" : "") << "</td>";
+        }
+        out << "</tr>\n";
+    }
+    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table>\n<tr><th>Container</th>"
+           "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
+           "<th>Owner</th>";
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
+        const TSecColInfo& c = SecColInfo[static_cast<std::size_t>(col)];
+        out << "<th bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
+            << html(std::string(c.Caption)) << "</th>";
+    }
+    out << "</tr>\n";
+    for (const TPermRow& r : Rows) {
+        out << "<tr><td>" << html(r.Container) << "</td><td>" << html(r.ObjectName) << "</td><td class=\"c\">"
+            << r.Kind << "</td><td>" << html(r.UGName) << "</td><td class=\"h\">" << PermHex(r.Explicit)
+            << "</td><td class=\"h\">" << PermHex(r.Effective) << "</td><td class=\"c\">" << r.Inherit
+            << "</td><td class=\"c\">" << r.Owner << "</td>";
+        for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
+            const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;
+            out << "<td class=\"c\" align=\"center\""
+                << (colour ? " bgcolor=\"" + cssColour(colour) + "\"" : "") << ">"
+                << r.Letters[static_cast<std::size_t>(col - FirstPermColumn)] << "</td>";
+        }
+        out << "</tr>\n";
+    }
+    out << "</table>\n<h2>Legend</h2>\n<table>\n";
+    for (const auto& [term, meaning] : PermissionLegend())
+        out << "<tr><th align=\"left\">" << html(term) << "</th><td>" << html(meaning) << "</td></tr>\n";
+    out << "</table>\n</body></html>\n";
+}

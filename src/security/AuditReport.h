@@ -1,0 +1,59 @@
+#pragma once
+// The audit report: a header saying what was audited, by whom and when, the DatabaseInfo figures, the
+// findings, the accounts and memberships, and every object's non-zero rights per account, as a
+// self-contained HTML page, and the findings as text or CSV (RFC 4180) for scripts.
+#include "CatalogueReader.h"
+#include "Findings.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct TReportHeader {
+    std::string Database, Workgroup;
+    std::string DatabaseKind, WorkgroupKind; // FileKindText
+    std::string UserName;
+    std::string When;    // local date and time, as the caller formats it
+    std::string Version; // Keyloupe's version
+};
+
+// "Keyloupe's own file", "genuine Jet 3 file", "genuine Jet 4 file", "Access 2007+ file" or "unknown".
+std::string FileKindText(const std::string& path);
+
+struct TReportSummary {
+    std::int32_t PermRows = 0, PermNonZero = 0, Users = 0, Groups = 0;
+    bool AcesRead = false;
+    std::int32_t AceRows = 0, AceNonZero = 0; // B; orphans = B - A
+    std::string AceProblem;                   // why not read
+};
+
+struct TReportAccount {
+    std::string Name;
+    bool Group = false;
+    std::vector<std::string> MemberOf; // users: their groups
+};
+
+// Keeps the rows of a walk whose explicit or effective permissions are not 0: the report's last section.
+class TReportRowCollector : public TPermRowWriter {
+public:
+    void WriteRow(std::int32_t RowIndex, const TPermRow& Row) override;
+    const std::vector<TPermRow>& Rows() const { return m_rows; }
+
+private:
+    std::vector<TPermRow> m_rows;
+};
+
+// Writes the whole report as one HTML page with its styles inline: no network, printable.
+void WriteAuditReportHtml(std::ostream& out, const TReportHeader& Header, const TReportSummary& Summary,
+                          const TFindingsResult& Findings, const std::vector<TReportAccount>& Accounts,
+                          const std::vector<TPermRow>& Rows);
+
+// The findings, one block of lines each (text) or one record each with a header record (CSV).
+void WriteFindingsText(std::ostream& out, const TFindingsResult& Findings);
+void WriteFindingsCsv(std::ostream& out, const TFindingsResult& Findings);
+
+// One CSV field, quoted when it holds a comma, a double quote, CR or LF (RFC 4180).
+std::string CsvField(const std::string& text);
+
+// What the letters, "-", "?" and the colour bands of the permissions grid mean, as (term, meaning).
+const std::vector<std::pair<std::string, std::string>>& PermissionLegend();

@@ -1,0 +1,302 @@
+#include "Findings.h"
+
+#include "dao/engine/Names.h"
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+constexpr std::size_t kListed = 10; // objects named in one finding before "and N more"
+
+bool isLetterExplicit(char c) {
+    return c == 'E' || c == 'e' || c == 'J';
+}
+
+// Columns whose right changes data, design, security, ownership or the database as a whole.
+bool isWriteColumn(std::string_view caption) {
+    static constexpr std::string_view writes[] = {
+        "Delete",     "WriteSec",       "WriteOwner",  "WriteDef",    "InsertData",  "ReplaceData",
+        "DeleteData", "FrmRptWriteDef", "MacWriteDef", "ModWriteDef", "DBExclusive", "DBAdmin"};
+    return std::find(std::begin(writes), std::end(writes), caption) != std::end(writes);
+}
+
+std::string whereOf(const std::string& container, const std::string& object) {
+    if (container.empty()) return object;
+    if (object.empty() || object == ContainerObjectName) return container + " (container)";
+    return container + " \\ " + object;
+}
+
+// The rights a raw value grants on an object, named as the grid's columns.
+std::string rightsOfValue(std::int32_t value, const std::string& container, const std::string& object) {
+    const bool isContainer = object.empty() || object == ContainerObjectName;
+    const TContainerClass cls = ClassOfContainer(container);
+    std::string names;
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
+        const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(col)];
+        if (!ColumnApplies(col, cls, isContainer ? RowLevelContainer : RowLevelDocument,
+                           isContainer ? "" : object))
+            continue;
+        if ((value & info.EnableMask) == info.EnableMask)
+            names += (names.empty() ? "" : ", ") + std::string(info.Caption);
+    }
+    return names.empty() ? PermHex(value) : PermHex(value) + ": " + names;
+}
+
+std::string listed(const std::vector<std::string>& items) {
+    std::string s;
+    for (std::size_t i = 0; i < items.size() && i < kListed; ++i)
+        s += (i ? "; " : "") + items[i];
+    if (items.size() > kListed) s += "; and " + std::to_string(items.size() - kListed) + " more";
+    return s;
+}
+
+std::string objects(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " object" : " objects");
+}
+
+} // namespace
+
+const char* SeverityText(TSeverity s) {
+    switch (s) {
+    case TSeverity::High:
+        return "high";
+    case TSeverity::Medium:
+        return "medium";
+    default:
+        return "low";
+    }
+}
+
+std::string ExplicitRightNames(const TPermRow& Row, bool* writes) {
+    std::string names;
+    if (writes) *writes = false;
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
+        if (!isLetterExplicit(Row.Letters[static_cast<std::size_t>(col - FirstPermColumn)])) continue;
+        const std::string_view caption = SecColInfo[static_cast<std::size_t>(col)].Caption;
+        names += (names.empty() ? "" : ", ") + std::string(caption);
+        if (writes && isWriteColumn(caption)) *writes = true;
+    }
+    return names;
+}
+
+void TFindingsCollector::WriteRow(std::int32_t, const TPermRow& Row) {
+    const bool users = Row.Kind == 'G' && Row.UGName == "Users";
+    const bool admin = Row.Kind == 'U' && dao::engine::equalNoCase(Row.UGName, "admin");
+    if (!(users && Row.Explicit != 0) && !(admin && (Row.Explicit != 0 || Row.Owner == 'O'))) return;
+    Kept k{Row.Container, Row.ObjectName, users, Row.Explicit, Row.Owner == 'O', {}, false};
+    k.Rights = ExplicitRightNames(Row, &k.Writes);
+    if (k.Rights.empty() && k.Explicit != 0) k.Rights = PermHex(k.Explicit);
+    m_kept.push_back(std::move(k));
+}
+
+TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
+    TFindingsResult r;
+    auto add = [&](TSeverity sev, std::string what, std::string where, std::string why, std::string action,
+                   std::string container = {}, std::string object = {}, std::string account = {}) {
+        r.Findings.push_back({sev, std::move(what), std::move(where), std::move(why), std::move(action),
+                              std::move(container), std::move(object), std::move(account)});
+    };
+
+    // The Users group: one finding per object it holds rights on. Read rights on the system tables
+    // are what Jet itself needs and are left out.
+    for (const Kept& k : m_kept) {
+        if (!k.Users) continue;
+        if (!k.Writes && k.Object.rfind("MSys", 0) == 0) continue;
+        add(k.Writes ? TSeverity::High : TSeverity::Medium, "The Users group holds " + k.Rights + ".",
+            whereOf(k.Container, k.Object),
+            "Users has the same SID in every workgroup file, so anyone who opens the database with any "
+            "workgroup, Access's default one included, holds these rights.",
+            "On the Permissions tab, right-click the Users row of this object and choose \"Remove All "
+            "Permissions\"; give what your users need to a group of your own workgroup instead.",
+            k.Container, k.Object, "Users");
+    }
+
+    // admin: the database's owner, other ownerships and explicit rights, by container.
+    std::map<std::string, std::vector<const Kept*>> owned, held;
+    std::vector<std::string> order;
+    for (const Kept& k : m_kept) {
+        if (k.Users) continue;
+        if (k.Owner && k.Container == "Databases" && k.Object == "MSysDb") {
+            add(TSeverity::High, "The database (MSysDb) is owned by admin.", whereOf(k.Container, k.Object),
+                "admin has the same SID in every workgroup file, so anyone with Access's default workgroup "
+                "is "
+                "admin, and the owner of the database can do anything to it, whatever its permissions say.",
+                "Log in as an administrator account of your own workgroup and choose \"Set New Owner\" on "
+                "that account's MSysDb row on the Permissions tab.",
+                k.Container, k.Object, "admin");
+        } else if (k.Owner) {
+            if (!owned.count(k.Container) && !held.count(k.Container)) order.push_back(k.Container);
+            owned[k.Container].push_back(&k);
+        }
+        if (k.Explicit != 0) {
+            if (!owned.count(k.Container) && !held.count(k.Container)) order.push_back(k.Container);
+            held[k.Container].push_back(&k);
+        }
+    }
+    for (const std::string& c : order) {
+        if (const auto it = owned.find(c); it != owned.end()) {
+            std::vector<std::string> names;
+            for (const Kept* k : it->second)
+                names.push_back(whereOf(k->Container, k->Object));
+            add(TSeverity::Medium, "admin owns " + objects(names.size()) + ": " + listed(names) + ".", c,
+                "admin has the same SID in every workgroup file, and an owner may always change an object's "
+                "permissions: anyone with Access's default workgroup can give themselves everything on "
+                "these.",
+                "On the Permissions tab, choose \"Set New Owner\" on the row of an account of your own "
+                "workgroup for each of these objects.",
+                c, it->second.front()->Object, "admin");
+        }
+        if (const auto it = held.find(c); it != held.end()) {
+            std::vector<std::string> names;
+            for (const Kept* k : it->second)
+                names.push_back(whereOf(k->Container, k->Object) + " (" + k->Rights + ")");
+            add(TSeverity::Medium,
+                "admin holds rights explicitly on " + objects(names.size()) + ": " + listed(names) + ".", c,
+                "admin has the same SID in every workgroup file, so these rights are open to anyone with "
+                "Access's default workgroup.",
+                "On the Permissions tab, choose \"Remove All Permissions\" on admin's rows of these objects "
+                "and "
+                "grant the rights to a group of your own workgroup instead.",
+                c, it->second.front()->Object, "admin");
+        }
+    }
+
+    // Entries of SIDs the workgroup does not know.
+    if (In.FactsRead) {
+        if (In.Facts.workgroupIsAccessDefault)
+            add(TSeverity::High,
+                "This workgroup file is Access's default one: its Admins group is the same in "
+                "every Access installation.",
+                "workgroup file",
+                "Whatever this workgroup's Admins group holds, and whatever admin owns, anyone with an "
+                "unchanged Access installation holds too.",
+                "Create a workgroup file of your own with a secret workgroup ID (keyloupe-jet "
+                "create-workgroup "
+                "or Access's workgroup administrator) and secure the database with it.");
+        std::map<std::string, std::vector<const dao::SecurityEntry*>> defaultAdmins;
+        std::vector<std::string> adminOrder;
+        for (const auto& e : In.Facts.orphanEntries) {
+            if (e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) {
+                if (!defaultAdmins.count(e.container)) adminOrder.push_back(e.container);
+                defaultAdmins[e.container].push_back(&e);
+            }
+        }
+        for (const std::string& c : adminOrder) {
+            std::vector<std::string> names;
+            for (const auto* e : defaultAdmins[c])
+                names.push_back(whereOf(e->container, e->object) + " (" +
+                                rightsOfValue(e->permissions, e->container, e->object) + ")");
+            const auto* first = defaultAdmins[c].front();
+            add(TSeverity::High,
+                "The Admins group of Access's default workgroup holds rights on " + objects(names.size()) +
+                    ": " + listed(names) + ".",
+                c.empty() ? "objects outside every container" : c,
+                "That Admins group has the same SID wherever Access is installed, so anyone with an "
+                "unchanged "
+                "Access installation holds these rights.",
+                "No account of this workgroup holds these entries, so they cannot be changed from here: open "
+                "the "
+                "database with Access's default workgroup and remove the Admins group's rights, or re-create "
+                "the "
+                "database as an account of your own workgroup and import its objects.",
+                first->container, first->object.empty() ? ContainerObjectName : first->object);
+        }
+        for (const auto& e : In.Facts.orphanEntries) {
+            if (e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) continue;
+            add(TSeverity::Low,
+                "An entry of the unknown SID " + e.sidHex + " holds " +
+                    rightsOfValue(e.permissions, e.container, e.object) + ".",
+                whereOf(e.container, e.object),
+                "The account was deleted or belongs to another workgroup; re-created with the same name and "
+                "PID, "
+                "it has these rights again.",
+                "If the account is not to come back, re-create it with its name and PID, choose \"Remove All "
+                "Permissions\" on its row, then delete it again.",
+                e.container, e.object.empty() ? ContainerObjectName : e.object);
+        }
+        for (const auto& e : In.Facts.unknownOwners)
+            add(TSeverity::Low,
+                "The owner of this object is no account of this workgroup (SID " + e.sidHex + ").",
+                whereOf(e.container, e.object),
+                "An owner may always change the object's permissions, and whoever re-creates that account "
+                "with "
+                "the same name and PID owns the object again.",
+                "Log in as a member of Admins and choose \"Set New Owner\" on the row of an account of your "
+                "own.",
+                e.container, e.object.empty() ? ContainerObjectName : e.object);
+    } else {
+        r.Notes.push_back("Orphan permissions and unknown owners were not checked: " + In.FactsProblem);
+    }
+
+    // Passwords and Admins (the engine's own workgroup files only).
+    if (In.PasswordsChecked) {
+        auto inAdmins = [&](const std::string& u) {
+            return std::any_of(In.AdminsMembers.begin(), In.AdminsMembers.end(),
+                               [&](const std::string& m) { return dao::engine::equalNoCase(m, u); });
+        };
+        for (const std::string& u : In.EmptyPasswordUsers) {
+            if (inAdmins(u))
+                add(TSeverity::High, "'" + u + "' is a member of Admins and has no password.",
+                    "workgroup file",
+                    "Anyone who uses this workgroup file can log in as " + u +
+                        " without a password and administer every database secured with it.",
+                    "Log in as " + u + " and set a password (keyloupe-jet set-password), or remove " + u +
+                        " from Admins on the Users/Groups tab (\"Remove User from Group\").",
+                    {}, {}, u);
+            else
+                add(TSeverity::Medium, "'" + u + "' has no password.", "workgroup file",
+                    "Anyone who uses this workgroup file can log in as " + u +
+                        " without a password and hold its rights.",
+                    "Log in as " + u +
+                        " and set a password (keyloupe-jet set-password), or delete the user on the "
+                        "Users/Groups tab (\"Delete User\").",
+                    {}, {}, u);
+        }
+        if (std::any_of(In.AdminsMembers.begin(), In.AdminsMembers.end(),
+                        [](const std::string& m) { return dao::engine::equalNoCase(m, "admin"); }))
+            add(TSeverity::Medium, "admin is still a member of Admins.", "workgroup file",
+                "admin is the account Access logs in with when it asks nobody, so whoever learns admin's "
+                "password "
+                "in this workgroup administers every database secured with it.",
+                "Make an account of your own a member of Admins, then remove admin from Admins on the "
+                "Users/Groups "
+                "tab (\"Remove User from Group\").",
+                {}, {}, "admin");
+    } else {
+        r.Notes.push_back("Passwords were not checked: " + In.PasswordsProblem);
+    }
+
+    std::stable_sort(r.Findings.begin(), r.Findings.end(),
+                     [](const TFinding& a, const TFinding& b) { return a.Severity < b.Severity; });
+    return r;
+}
+
+TAuditInputs ReadAuditInputs(const dao::WorkspacePtr& Workspace, const dao::DatabasePtr& Database) {
+    TAuditInputs in;
+    try {
+        in.Facts = dao::ReadCatalogueFacts(Database);
+        in.FactsRead = true;
+    } catch (const dao::DaoError& e) {
+        in.FactsProblem = e.description();
+    }
+    try {
+        auto members = Workspace->Groups()->Item(dao::Variant("Admins"))->Users();
+        for (std::int16_t i = 0; i < members->Count(); ++i)
+            in.AdminsMembers.push_back(members->Item(dao::Variant(std::int32_t(i)))->Name());
+    } catch (const dao::DaoError&) {
+        // A workgroup without an Admins group has no members of it to report.
+    }
+    if (Database->AuditOnly()) {
+        in.PasswordsProblem = "the passwords of a genuine Jet workgroup file cannot be checked (Jet's stored "
+                              "password scheme is not public).";
+        return in;
+    }
+    try {
+        in.EmptyPasswordUsers = dao::UsersWithEmptyPassword(Workspace);
+        in.PasswordsChecked = true;
+    } catch (const dao::DaoError& e) {
+        in.PasswordsProblem = e.description();
+    }
+    return in;
+}
