@@ -32,9 +32,10 @@ struct OpenFileRequest {
     QString defaultSuffix; // without the dot
     QString directory;     // initial folder
     QString fileName;      // preset file name (may be empty)
+    bool saving = false;   // a save dialog: any new or existing file name
 };
 
-// The file-open dialog; the chosen full path, or nothing when cancelled.
+// The file-open (or, with saving, file-save) dialog; the chosen full path, or nothing when cancelled.
 std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request);
 
 // Test hooks. While a hook object is installed, nothing is shown: messages are recorded, and answers are

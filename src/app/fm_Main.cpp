@@ -6,6 +6,7 @@
 #include "grids/PermsGrid.h"
 #include "grids/UGGrid.h"
 #include "jet/dm_Inspect.h"
+#include "security/Findings.h"
 #include "settings/KaDumbIniFile.h"
 #include "ui/Cursor.h"
 #include "ui/Dialogs.h"
@@ -156,6 +157,7 @@ void TForm1::ConnectHandlers() {
     InstallComboExitFilters();
     ConnectCommandHandlers();
     ConnectDatabaseInfoHandlers();
+    ConnectFindingsHandlers();
 }
 
 void TForm1::bt_RefreshClick() {
@@ -168,6 +170,7 @@ void TForm1::mi_QuitClick() {
 
 void TForm1::PageControl1Change(int index) {
     if (ui->PageControl1->widget(index) != ui->ts_Database && LoginChanged()) RefreshAll();
+    if (ui->PageControl1->widget(index) == ui->ts_Findings) PageFindingsShown();
 }
 
 TDAOVersion TForm1::SelectedDAOVersion() const {
@@ -202,6 +205,7 @@ void TForm1::DisconnectDB() {
 }
 
 void TForm1::RefreshAll() {
+    ClearFindings();
     ui->lb_Summary->setText(QString());
     if (!fileExists(ui->cb_MDW->currentText())) {
         ui->lb_Summary->setText(QStringLiteral("Workgroup file not found"));
@@ -244,6 +248,7 @@ void TForm1::RefreshAll() {
         throw;
     }
     cleanUp();
+    if (ui->PageControl1->currentWidget() == ui->ts_Findings) ReadFindings();
 }
 
 void TForm1::SetAuditMode(bool audit) {

@@ -20,6 +20,9 @@ class QAction;
 class TKaDumbIniFileMgr;
 class TASGHelper_Perm;
 class TASGHelper_UG;
+struct TFindingsResult;
+struct TFinding;
+struct TAuditInputs;
 
 class TForm1 : public QMainWindow, public TConnectionHost {
     Q_OBJECT
@@ -75,6 +78,14 @@ public:
                                std::int32_t Value, const QString& UGName);
     void DoUGCommand(TUGCommand Command);
     Ui::TForm1& form() { return *ui; }
+
+    // Findings and the audit report, beside the four tabs: worked out from what the last refresh read.
+    bool ReadFindings(); // false when nothing was read or the extra connection failed
+    void ClearFindings();
+    const TFindingsResult* Findings() const { return m_findings.get(); }
+    // Writes the HTML report and a PDF of it beside it (same name, ".pdf"); throws on a write failure.
+    bool SaveAuditReport(const QString& htmlPath);
+    const std::pair<QString, QString>& LastReportFiles() const { return m_lastReportFiles; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,6 +144,17 @@ private:
     void pui_UGDeleteGroupClick();
     void bt_UG_AddClick();
 
+    // findings, report and legend
+    void ConnectFindingsHandlers();
+    void PageFindingsShown();
+    void tv_FindingsSelect();
+    void bt_FindingShowClick();
+    int FindingRow(const TFinding& finding) const;
+    void mi_SaveReportClick();
+    void mi_LegendClick();
+    std::unique_ptr<TFindingsResult> m_findings;
+    std::unique_ptr<TAuditInputs> m_auditInputs;
+    std::pair<QString, QString> m_lastReportFiles;
     // database information
     void ConnectDatabaseInfoHandlers();
     void lb_ACEsExplainClick();
