@@ -269,7 +269,7 @@ std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
     for (const std::string& n : names) {
         const std::string problem = objectNameProblem(n);
         if (!problem.empty())
-            fail(errInvalidName, "'" + n + "' is not a valid object name: " + problem + ".");
+            fail(errInvalidName, "'" + printableName(n) + "' is not a valid object name: " + problem + ".");
     }
     const Sid& me = ws_->userSid;
     std::vector<CatalogObject> made;

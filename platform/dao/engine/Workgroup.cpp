@@ -47,7 +47,8 @@ bool isInternalUser(const Sid& sid) {
 void validateName(std::string_view name) {
     const std::string problem = accountNameProblem(name);
     if (!problem.empty())
-        fail(errNotValidAccount, "'" + std::string(name) + "' is not a valid account name: " + problem + ".");
+        fail(errNotValidAccount,
+             "'" + printableName(name) + "' is not a valid account name: " + problem + ".");
 }
 
 void validatePid(std::string_view pid) {

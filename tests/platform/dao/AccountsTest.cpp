@@ -160,6 +160,32 @@ TEST_F(AccountRules, NamesAreChecked) {
     EXPECT_EQ(daoErrorOf([&] { addUser(ws, "trailing ", "pid-okay"); }), 0);
 }
 
+TEST_F(AccountRules, NamesThatAreNotUtf8AreRefusedWhereTheyEnter) {
+    auto ws = login();
+    const std::string mdb = dir.file("names.mdb");
+    auto db = ws->CreateDatabase(mdb, "4.0");
+    // A Latin-1 byte, a lone continuation byte, an overlong '/', a UTF-16 surrogate, a cut sequence.
+    for (std::string bad : {"caf\xE9", "x\x80y", "\xC0\xAF", "\xED\xA0\x80", "ab\xE2\x82"}) {
+        try {
+            addUser(ws, bad, "pid-okay");
+            ADD_FAILURE() << "user accepted";
+        } catch (const dao::DaoError& e) {
+            EXPECT_EQ(e.number(), dao::errNotValidAccount);
+            EXPECT_NE(e.description().find("not valid UTF-8"), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find("\\x"), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(daoErrorOf([&] { addGroup(ws, bad, "pid-okay"); }), dao::errNotValidAccount);
+        for (const char* container : {"Forms", "Tables"})
+            EXPECT_EQ(daoErrorOf([&] { db->CreateDocument(container, bad); }), dao::errInvalidName);
+    }
+    EXPECT_EQ(ws->Users()->Count(), 3);
+    EXPECT_EQ(db->Containers()->Item("Tables")->Documents()->Count(), 3);
+    // Text outside ASCII is fine when it is UTF-8.
+    addUser(ws, "Łukasz", "pid-okay");
+    db->CreateDocument("Tables", "Umsatz €");
+    EXPECT_EQ(open(ws, mdb)->Containers()->Item("Tables")->Documents()->Item("Umsatz €")->Name(), "Umsatz €");
+}
+
 TEST_F(AccountRules, PidLengthAndPasswordLengthByVersion) {
     auto ws36 = login();
     EXPECT_EQ(daoErrorOf([&] { addUser(ws36, "u1", "abc"); }), dao::errPidLength);
