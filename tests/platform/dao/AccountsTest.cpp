@@ -1,6 +1,9 @@
 // Engine classes, logins and account administration against a workgroup file.
 #include "EngineFixture.h"
 
+#include <sodium.h>
+#include <sqlite3.h>
+
 #include <chrono>
 #include <set>
 
@@ -118,6 +121,46 @@ TEST_F(Logins, LoginCostStaysUnderTwentyMilliseconds) {
     const auto ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() / 5;
     EXPECT_LT(ms, 100.0) << "one login took " << ms << " ms"; // ~10 ms here; margin for a loaded machine
+}
+
+namespace {
+
+// The stored hash of an account, read from the workgroup file; or set to hash.
+std::string storedHash(const std::string& mdw, const std::string& name, const char* hash = nullptr) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(mdw.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       hash ? "UPDATE MSysAccounts SET Password = ?2 WHERE Name = ?1 RETURNING Password"
+                            : "SELECT Password FROM MSysAccounts WHERE Name = ?1",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (hash) sqlite3_bind_text(st, 2, hash, -1, SQLITE_TRANSIENT);
+    std::string out;
+    if (sqlite3_step(st) == SQLITE_ROW) out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+} // namespace
+
+TEST_F(Logins, HashesUseNineteenMebibytesAndOlderCheaperHashesStillWork) {
+    auto ws = login();
+    addUser(ws, "olga", "pid-olga", "first");
+    const std::string current = "$argon2id$v=19$m=19456,t=2,p=1$";
+    EXPECT_EQ(storedHash(mdw, "olga").rfind(current, 0), 0u) << storedHash(mdw, "olga");
+    EXPECT_EQ(storedHash(mdw, "admin").rfind(current, 0), 0u) << storedHash(mdw, "admin");
+    // A hash as earlier versions stored it: 8 MiB, two passes.
+    ASSERT_EQ(sodium_init() < 0, false);
+    char old[crypto_pwhash_STRBYTES];
+    ASSERT_EQ(crypto_pwhash_str(old, "first", 5, 2, 8u << 20), 0);
+    ASSERT_EQ(storedHash(mdw, "olga", old), old);
+    auto asOlga = login("olga", "first");
+    EXPECT_EQ(daoErrorOf([&] { login("olga", "second"); }), dao::errBadLogin);
+    asOlga->Users()->Item("olga")->NewPassword("first", "second");
+    EXPECT_EQ(storedHash(mdw, "olga").rfind(current, 0), 0u) << storedHash(mdw, "olga");
+    EXPECT_EQ(login("olga", "second")->UserName(), "olga");
 }
 
 TEST_F(Logins, FailedLoginIsRecordedInErrors) {
