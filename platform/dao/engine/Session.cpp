@@ -36,7 +36,7 @@ void Session::loadCatalog() {
     Transaction tx(*db_, Transaction::Read);
     {
         Statement id(*db_, "SELECT Format, CollatingOrder, AdminsSID FROM MSysDatabase");
-        if (!id.step()) fail(errNotDatabaseFile, "The database '" + path() + "' is damaged (no identity).");
+        if (!id.step()) fail(errNotDatabaseFile, "'" + path() + "' is damaged (no identity).");
         identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2))};
     }
     Statement objs(*db_, "SELECT Id, ParentId, Name, Type, Owner, Flags FROM MSysObjects");
