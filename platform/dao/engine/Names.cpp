@@ -124,6 +124,8 @@ std::string objectNameProblem(std::string_view name) {
     // The engine's own objects begin with "MSys" in exactly this case; "msys..." is an ordinary name.
     if (name.substr(0, std::min<std::size_t>(name.size(), 4)) == "MSys")
         return "names beginning with \"MSys\" are reserved for the engine";
+    // The permission listings name a container's own rows so; a document of that name would be its twin.
+    if (equalNoCase(name, "<container>")) return "\"<container>\" stands for a container itself";
     return {};
 }
 

@@ -54,7 +54,8 @@ std::string printableName(std::string_view s);
 std::string accountNameProblem(std::string_view name);
 
 // Empty when name is a valid object (document) name, else the reason: 1 to 64 characters, no leading
-// blank, no control characters, none of . ! ` [ ] and not starting with "sqlite_" or "MSys".
+// blank, no control characters, none of . ! ` [ ] and not starting with "sqlite_" or "MSys", and not
+// "<container>" in any case.
 std::string objectNameProblem(std::string_view name);
 
 // An SQL identifier in double quotes with embedded quotes doubled (table names cannot be bound).
