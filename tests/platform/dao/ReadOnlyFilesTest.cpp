@@ -29,6 +29,7 @@ protected:
         auto db = admin->CreateDatabase(mdb, "4.0");
         db->CreateDocument("Forms", "Orders");
         grant(db, "Forms", "Orders", "reader", 0x100);
+        grant(db, "Tables", "MSysACEs", "Users", 0x14); // the statistics may be read
     }
 
     // The files in the folder with their owners.
@@ -101,6 +102,10 @@ protected:
             expect(!db->Updatable(), "the database is updatable");
             expect(explicitOf(db, "Forms", "Orders", "reader") == 0x100, "reader's permissions");
             expect(db->Containers()->Item("Forms")->Documents()->Count() == 1, "documents");
+            auto stats = db->CreateQueryDef("", "SELECT Count(ACM) AS N FROM MSysACEs")
+                             ->OpenRecordset(Variant(std::int32_t(dao::dbOpenDynaset)),
+                                             Variant(std::int32_t(dao::dbConsistent | dao::dbSeeChanges)));
+            expect(!stats->AtEOF() && stats->Field("N").toInt32() > 30, "statistics");
             auto readOnly = [&](const char* what, const std::function<void()>& write) {
                 const int n = daoErrorOf(write);
                 expect(n == dao::errReadOnly, std::string(what) + ": " + std::to_string(n));
