@@ -74,8 +74,8 @@ public:
 
     // The permission and account commands (the popup menus' actions).
     void ChangePermission(bool Add, bool All);
-    void ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TPermOp Op,
-                               std::int32_t Value, const QString& UGName);
+    void ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TRowKind Kind,
+                               TPermOp Op, std::int32_t Value, const QString& UGName);
     void DoUGCommand(TUGCommand Command);
     Ui::TForm1& form() { return *ui; }
 

@@ -115,7 +115,7 @@ void TForm1::pu_PermsPopup() {
         item(pu_Perms, "pui_PermRemove")->setEnabled(true);
     }
     if (c == 8) item(pu_Perms, "pui_PermOwner")->setEnabled(true);
-    if (c == 7 && grid.cell(2, grid.realRowIndex(r)) == QStringLiteral("<container>"))
+    if (c == 7 && RowKindOfInheritCell(grid.cell(colInherit, grid.realRowIndex(r))) == TRowKind::Container)
         item(pu_Perms, "pui_PermFlipInherit")->setEnabled(true);
     if (c == 5) item(pu_Perms, "pui_PermHex")->setEnabled(true);
     if (AuditMode)
@@ -168,13 +168,14 @@ void TForm1::ChangePermission(bool Add, bool All) {
     const std::optional<TPermissionChange> change = PermissionChangeFor(grid.currentCol(), Add, All);
     if (!change) return;
     const int r = grid.realRowIndex(grid.currentRow());
-    ApplyPermissionChange(grid.cell(colContainer, r), grid.cell(colObjectName, r), change->Op, change->Value,
+    ApplyPermissionChange(grid.cell(colContainer, r), grid.cell(colObjectName, r),
+                          RowKindOfInheritCell(grid.cell(colInherit, r)), change->Op, change->Value,
                           grid.cell(colUGName, r));
 }
 
-void TForm1::ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TPermOp Op,
-                                   std::int32_t Value, const QString& UGName) {
-    ::ApplyPermissionChange(*this, ContainerName, ObjectName, Op, Value, UGName);
+void TForm1::ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TRowKind Kind,
+                                   TPermOp Op, std::int32_t Value, const QString& UGName) {
+    ::ApplyPermissionChange(*this, ContainerName, ObjectName, Kind, Op, Value, UGName);
 }
 
 void TForm1::pui_PermHexClick() {
@@ -182,21 +183,23 @@ void TForm1::pui_PermHexClick() {
     if (grid.currentCol() != colPermExp || !fm_Hex || !OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
     EnterHexPermission(*this, *fm_Hex, grid.cell(colContainer, r), grid.cell(colObjectName, r),
-                       grid.cell(colUGName, r));
+                       RowKindOfInheritCell(grid.cell(colInherit, r)), grid.cell(colUGName, r));
 }
 
 void TForm1::pui_PermOwnerClick() {
     const TStringGrid& grid = *ui->asg_Perms;
     if (!OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
-    SetNewOwner(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
+    SetNewOwner(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r),
+                RowKindOfInheritCell(grid.cell(colInherit, r)), grid.cell(colUGName, r));
 }
 
 void TForm1::pui_PermFlipInheritClick() {
     const TStringGrid& grid = *ui->asg_Perms;
     if (!OnPermissionRow(grid)) return;
     const int r = grid.realRowIndex(grid.currentRow());
-    FlipInherit(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r), grid.cell(colUGName, r));
+    FlipInherit(*this, grid.cell(colContainer, r), grid.cell(colObjectName, r),
+                RowKindOfInheritCell(grid.cell(colInherit, r)), grid.cell(colUGName, r));
 }
 
 void TForm1::DoUGCommand(TUGCommand Command) {

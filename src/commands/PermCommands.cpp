@@ -47,18 +47,19 @@ dao::ContainerPtr FindContainer(const dao::ContainersPtr& containers, const std:
 
 std::shared_ptr<dao::SecuredObject> FindSecuredObject(const dao::ContainersPtr& containers,
                                                       const std::string& containerName,
-                                                      const std::string& objectName) {
+                                                      const std::string& objectName, TRowKind kind) {
     dao::ContainerPtr container = FindContainer(containers, containerName);
-    if (objectName == DaoText(ContainerRowName)) return container;
+    if (kind == TRowKind::Container) return container;
     dao::DocumentPtr document = container->Documents()->Item(com::Variant(objectName));
     if (!document) throw notFound("Object", objectName);
     return document;
 }
 
 void ApplyPermissionChange(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                           TPermOp op, std::int32_t value, const QString& ugName) {
+                           TRowKind kind, TPermOp op, std::int32_t value, const QString& ugName) {
     RunChange(host, [&](TDAODatabase& db) {
-        auto target = FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName));
+        auto target =
+            FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName), kind);
         // Permissions reads and writes the explicit permissions of the account UserName names.
         target->SetUserName(DaoText(ugName));
         const std::int32_t current = target->Permissions();
@@ -67,14 +68,15 @@ void ApplyPermissionChange(TConnectionHost& host, const QString& containerName, 
 }
 
 std::optional<std::int32_t> ReadExplicitPermission(TConnectionHost& host, const QString& containerName,
-                                                   const QString& objectName, const QString& ugName) {
+                                                   const QString& objectName, TRowKind kind,
+                                                   const QString& ugName) {
     std::optional<std::int32_t> result;
     try {
         // A failed connect has shown its own box.
         if (host.ConnectFromLogin())
             result = DAOCall([&] {
                 auto target = FindSecuredObject(host.db1().GetContainers(), DaoText(containerName),
-                                                DaoText(objectName));
+                                                DaoText(objectName), kind);
                 target->SetUserName(DaoText(ugName));
                 return target->Permissions();
             });
@@ -87,11 +89,11 @@ std::optional<std::int32_t> ReadExplicitPermission(TConnectionHost& host, const 
 }
 
 void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& containerName,
-                        const QString& objectName, const QString& ugName) {
+                        const QString& objectName, TRowKind kind, const QString& ugName) {
     // A value that could not be read is never offered for editing: the dialog would show a made-up
     // 00000 and invite writing over permissions nobody has seen.
     const std::optional<std::int32_t> current =
-        ReadExplicitPermission(host, containerName, objectName, ugName);
+        ReadExplicitPermission(host, containerName, objectName, kind, ugName);
     if (!current) return;
     dialog.CurrentValue = *current;
     const int result = ui::showModal(dialog);
@@ -99,14 +101,14 @@ void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& c
     if (!dialog.EntryIsValid()) return;
     switch (result) {
     case Tfm_Hex::mrSetVal:
-        ApplyPermissionChange(host, containerName, objectName, poSet, dialog.SetValue, ugName);
+        ApplyPermissionChange(host, containerName, objectName, kind, poSet, dialog.SetValue, ugName);
         break;
     case Tfm_Hex::mrOrVal:
-        ApplyPermissionChange(host, containerName, objectName, poOr, dialog.OrValue, ugName);
+        ApplyPermissionChange(host, containerName, objectName, kind, poOr, dialog.OrValue, ugName);
         break;
     case Tfm_Hex::mrAndNotVal:
         // The entered bits are cleared from the value read again at write time.
-        ApplyPermissionChange(host, containerName, objectName, poAndNot, dialog.SetValue, ugName);
+        ApplyPermissionChange(host, containerName, objectName, kind, poAndNot, dialog.SetValue, ugName);
         break;
     default: // Cancel, Escape or the title bar: nothing written, no refresh
         break;
@@ -114,16 +116,16 @@ void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& c
 }
 
 void SetNewOwner(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                 const QString& ugName) {
+                 TRowKind kind, const QString& ugName) {
     RunChange(host, [&](TDAODatabase& db) {
-        FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName))
+        FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName), kind)
             ->SetOwner(DaoText(ugName));
     });
 }
 
-void FlipInherit(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                 const QString& ugName) {
-    if (objectName != ContainerRowName) throw std::runtime_error("Inherit doesn't apply to non-Container");
+void FlipInherit(TConnectionHost& host, const QString& containerName, const QString& /*objectName*/,
+                 TRowKind kind, const QString& ugName) {
+    if (kind != TRowKind::Container) throw std::runtime_error("Inherit doesn't apply to non-Container");
     RunChange(host, [&](TDAODatabase& db) {
         dao::ContainerPtr container = FindContainer(db.GetContainers(), DaoText(containerName));
         container->SetUserName(DaoText(ugName));

@@ -7,7 +7,9 @@
 // follows (the hex command's read is not followed by one).
 //
 // Names are the texts of the row's cells: the container (column 1), the document or "<container>" for
-// the container's own rows (column 2), and the user or group (column 4).
+// the container's own rows (column 2), and the user or group (column 4). Whether a row is the
+// container's own or a document's is its TRowKind, taken from what the walk wrote, never from the
+// object name's text: a document may be named like the marker.
 #include "commands/PermOp.h"
 #include "dao/Dao.h"
 
@@ -24,6 +26,12 @@ class Tfm_Hex;
 // The object name on a container's own rows.
 inline const QString ContainerRowName = QStringLiteral("<container>");
 
+// The kind of a permissions row from its Inherit cell (column 7): the walk writes "T" or "F" on a
+// container's own rows and "-" on document rows.
+inline TRowKind RowKindOfInheritCell(const QString& inheritCell) {
+    return inheritCell == QStringLiteral("-") ? TRowKind::Document : TRowKind::Container;
+}
+
 inline constexpr std::int32_t AllPermissionsValue = 0xFFFFF; // the twenty low bits
 inline constexpr std::int32_t NoPermissionsValue = 0;
 
@@ -39,35 +47,36 @@ std::optional<TPermissionChange> PermissionChangeFor(int col, bool add, bool all
 
 // The container of that name; fails with `Container "name" not found` when DAO gives no object.
 dao::ContainerPtr FindContainer(const dao::ContainersPtr& containers, const std::string& containerName);
-// The container itself when objectName is "<container>", else its document of that name; fails with
-// `Object "name" not found` when DAO gives no document.
+// The container itself on a container row (objectName is then not looked at), else its document of
+// that name; fails with `Object "name" not found` when DAO gives no document.
 std::shared_ptr<dao::SecuredObject> FindSecuredObject(const dao::ContainersPtr& containers,
                                                       const std::string& containerName,
-                                                      const std::string& objectName);
+                                                      const std::string& objectName, TRowKind kind);
 
 // The single write path of permission values: sets the target's UserName to ugName, reads its explicit
 // Permissions, combines them with value by op and writes the result back (also when unchanged).
 void ApplyPermissionChange(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                           TPermOp op, std::int32_t value, const QString& ugName);
+                           TRowKind kind, TPermOp op, std::int32_t value, const QString& ugName);
 
 // Reads the explicit permissions of ugName on the object over a connection of its own, which is closed
 // again before returning. A failure is shown as "Error: " + message and gives nothing.
 std::optional<std::int32_t> ReadExplicitPermission(TConnectionHost& host, const QString& containerName,
-                                                   const QString& objectName, const QString& ugName);
+                                                   const QString& objectName, TRowKind kind,
+                                                   const QString& ugName);
 
 // "Enter Hex Permission": reads the current value, shows the hex dialog with it and writes the chosen
 // result through ApplyPermissionChange. A failed read shows its error and opens no dialog; the
 // connection of the read is closed before the dialog is shown. Cancel writes nothing and does not
 // refresh.
 void EnterHexPermission(TConnectionHost& host, Tfm_Hex& dialog, const QString& containerName,
-                        const QString& objectName, const QString& ugName);
+                        const QString& objectName, TRowKind kind, const QString& ugName);
 
 // "Set New Owner": makes ugName the owner of the container or document.
 void SetNewOwner(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                 const QString& ugName);
+                 TRowKind kind, const QString& ugName);
 
 // "Flip Inherit Property": toggles ugName's inherit setting on the container and stores it by writing
 // the container's Permissions back unchanged. On a document row it throws "Inherit doesn't apply to
 // non-Container" before connecting, and nothing else happens.
 void FlipInherit(TConnectionHost& host, const QString& containerName, const QString& objectName,
-                 const QString& ugName);
+                 TRowKind kind, const QString& ugName);

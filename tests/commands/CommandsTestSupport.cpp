@@ -1,5 +1,7 @@
 #include "CommandsTestSupport.h"
 
+#include <sqlite3.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -75,6 +77,23 @@ bool AccountExists(const TCommandFiles& files, const std::string& name) {
     for (int i = 0; i < ws->Groups()->Count(); ++i)
         if (ws->Groups()->Item(com::Variant(i))->Name() == name) return true;
     return false;
+}
+
+void PlantDocument(const TCommandFiles& files, const std::string& container, const std::string& name) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(files.mdb.toStdString().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO MSysObjects(ParentId, Name, Type, Owner, DateCreate, DateUpdate, Flags) "
+                       "SELECT c.Id, ?2, d.Type, d.Owner, d.DateCreate, d.DateUpdate, 0 FROM MSysObjects c "
+                       "JOIN MSysObjects d ON d.ParentId = c.Id WHERE c.ParentId = 0 AND c.Name = ?1 LIMIT 1",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, container.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    if (rc != SQLITE_DONE) throw std::runtime_error("could not plant the document");
 }
 
 void CreateUserBehindTheBack(const TCommandFiles& files, const std::string& name) {

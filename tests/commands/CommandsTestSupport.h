@@ -34,6 +34,9 @@ std::int32_t ExplicitPermissions(const TCommandFiles& files, const std::string& 
                                  const std::string& object, const std::string& account);
 // Whether the workgroup holds a user or group of that name.
 bool AccountExists(const TCommandFiles& files, const std::string& name);
+// Adds a document straight into the database file, as files made before names were checked may hold
+// one the engine would now refuse. Its owner and type are those of the container's other documents.
+void PlantDocument(const TCommandFiles& files, const std::string& container, const std::string& name);
 // Creates a user as admin behind the window's back; seeing it in the matrix proves that a refresh ran.
 void CreateUserBehindTheBack(const TCommandFiles& files, const std::string& name);
 

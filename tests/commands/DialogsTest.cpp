@@ -284,11 +284,12 @@ private slots:
 
     void lookupsThatFindNothingNameWhatIsMissing() {
         auto containers = std::make_shared<OnlyTables>();
-        QCOMPARE(messageOf([&] { FindSecuredObject(containers, "Forms", "<container>"); }),
-                 QStringLiteral("Container \"Forms\" not found"));
-        QCOMPARE(messageOf([&] { FindSecuredObject(containers, "Tables", "Gone"); }),
+        QCOMPARE(
+            messageOf([&] { FindSecuredObject(containers, "Forms", "<container>", TRowKind::Container); }),
+            QStringLiteral("Container \"Forms\" not found"));
+        QCOMPARE(messageOf([&] { FindSecuredObject(containers, "Tables", "Gone", TRowKind::Document); }),
                  QStringLiteral("Object \"Gone\" not found"));
-        QVERIFY(FindSecuredObject(containers, "Tables", "<container>"));
+        QVERIFY(FindSecuredObject(containers, "Tables", "<container>", TRowKind::Container));
     }
 };
 

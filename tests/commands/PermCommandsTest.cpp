@@ -311,7 +311,7 @@ private slots:
         const QString summary = app->find<QLabel>("lb_Summary")->text();
         CreateUserBehindTheBack(files, "carol");
         try {
-            FlipInherit(app->form(), Tables, Orders, alice);
+            FlipInherit(app->form(), Tables, Orders, TRowKind::Document, alice);
             QFAIL("no error raised");
         } catch (const std::exception& e) {
             QCOMPARE(QString::fromStdString(e.what()),
@@ -320,6 +320,38 @@ private slots:
         QVERIFY(app->hooks.messages.isEmpty());
         QCOMPARE(app->userRow(QStringLiteral("carol")), -1); // no refresh
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), summary);
+    }
+
+    void aDocumentNamedLikeTheMarkerIsNotItsContainer() {
+        // Forms has no document of alice's; one named "<container>" is planted as an old file may hold it.
+        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
+        PlantDocument(files, "Forms", "<container>");
+        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+        app->login();
+        TStringGrid& g = app->perms();
+        auto rowOf = [&](bool containerRow) {
+            for (int r = 1; r < g.rowCount(); ++r)
+                if (g.cell(1, r) == QStringLiteral("Forms") && g.cell(2, r) == Container &&
+                    g.cell(4, r) == alice && (g.cell(7, r) != QStringLiteral("-")) == containerRow)
+                    return r;
+            return -1;
+        };
+        QVERIFY(rowOf(true) > 0 && rowOf(false) > 0);
+        const std::int32_t containerBefore = explicitOf(QStringLiteral("Forms"), Container, alice);
+        QVERIFY(!app->rightClick(g, rowOf(false), 7).contains(QStringLiteral("pui_PermFlipInherit")));
+        QVERIFY(app->rightClick(g, rowOf(true), 7).contains(QStringLiteral("pui_PermFlipInherit")));
+        app->rightClick(g, rowOf(false), 9, "pui_PermAll");
+        QVERIFY(app->hooks.messages.isEmpty());
+        QCOMPARE(explicitOf(QStringLiteral("Forms"), Container, alice), containerBefore);
+        auto doc = LoginWorkspace(files.mdw)
+                       ->OpenDatabase(files.mdb.toStdString(), dao::Variant(), dao::Variant(), dao::Variant())
+                       ->Containers()
+                       ->Item("Forms")
+                       ->Documents()
+                       ->Item("<container>");
+        doc->SetUserName("alice");
+        QCOMPARE(doc->Permissions(), 0xFFFFF);
+        QCOMPARE(g.cell(5, rowOf(false)), QStringLiteral("FFFFF"));
     }
 
     void refusalsReachTheUserAndChangeNothing() {
@@ -332,7 +364,8 @@ private slots:
 
         // A row naming an object that is not there (deleted elsewhere): the refusal, then the refresh.
         app->hooks.messages.clear();
-        ApplyPermissionChange(app->form(), Tables, QStringLiteral("Nowhere"), poSet, 1, bob);
+        ApplyPermissionChange(app->form(), Tables, QStringLiteral("Nowhere"), TRowKind::Document, poSet, 1,
+                              bob);
         QCOMPARE(app->hooks.messages.size(), 1);
         QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
         QVERIFY(app->find<QLabel>("lb_Summary")->text().startsWith(QStringLiteral("cmd.mdb")));

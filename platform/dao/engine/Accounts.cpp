@@ -93,21 +93,21 @@ private:
 // Shared machinery of the two collection kinds: the snapshot, the scope and the item cache.
 template <class Item, class Ptr> class AccountCollection {
 protected:
-    AccountCollection(WorkspaceStatePtr ws, SnapshotPtr snap, Scope scope)
-        : ws_(std::move(ws)), snap_(std::move(snap)), scope_(std::move(scope)) {
+    // groups: the collection lists groups (else users). It is a constructor argument, not a virtual
+    // function, because the list is built here, before the derived object exists.
+    AccountCollection(WorkspaceStatePtr ws, SnapshotPtr snap, Scope scope, bool groups)
+        : ws_(std::move(ws)), snap_(std::move(snap)), scope_(std::move(scope)), groups_(groups) {
         rebuild();
     }
-
-    virtual bool wantGroups() const = 0;
 
     void rebuild() {
         list_.clear();
         items_.clear();
         if (!scope_.sid) {
-            list_ = wantGroups() ? snap_->groups() : snap_->users();
+            list_ = groups_ ? snap_->groups() : snap_->users();
         } else {
             const std::uint32_t owner = snap_->findSid(*scope_.sid);
-            if (owner != npos) list_ = wantGroups() ? snap_->groupsOf(owner) : snap_->membersOf(owner);
+            if (owner != npos) list_ = groups_ ? snap_->groupsOf(owner) : snap_->membersOf(owner);
             std::sort(list_.begin(), list_.end(), [&](std::uint32_t a, std::uint32_t b) {
                 return compareNoCase(snap_->at(a).name, snap_->at(b).name) < 0;
             });
@@ -138,6 +138,7 @@ protected:
     WorkspaceStatePtr ws_;
     SnapshotPtr snap_;
     Scope scope_;
+    bool groups_;
     std::vector<std::uint32_t> list_;
     std::vector<Ptr> items_;
 };
@@ -145,7 +146,7 @@ protected:
 class UsersImpl : public Users, AccountCollection<UserImpl, UserPtr> {
 public:
     UsersImpl(WorkspaceStatePtr ws, SnapshotPtr snap, Scope scope)
-        : AccountCollection(std::move(ws), std::move(snap), std::move(scope)) {}
+        : AccountCollection(std::move(ws), std::move(snap), std::move(scope), false) {}
 
     std::int16_t Count() override { return static_cast<std::int16_t>(list_.size()); }
     UserPtr Item(const Variant& key) override {
@@ -180,15 +181,12 @@ public:
             rebuild();
         });
     }
-
-private:
-    bool wantGroups() const override { return false; }
 };
 
 class GroupsImpl : public Groups, AccountCollection<GroupImpl, GroupPtr> {
 public:
     GroupsImpl(WorkspaceStatePtr ws, SnapshotPtr snap, Scope scope)
-        : AccountCollection(std::move(ws), std::move(snap), std::move(scope)) {}
+        : AccountCollection(std::move(ws), std::move(snap), std::move(scope), true) {}
 
     std::int16_t Count() override { return static_cast<std::int16_t>(list_.size()); }
     GroupPtr Item(const Variant& key) override {
@@ -223,9 +221,6 @@ public:
             rebuild();
         });
     }
-
-private:
-    bool wantGroups() const override { return true; }
 };
 
 GroupsPtr UserImpl::Groups() {

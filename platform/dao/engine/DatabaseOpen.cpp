@@ -158,17 +158,19 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
     if (family == FileFamily::Other) fail(errNotDatabaseFile, "Cannot open the database: " + notJetFileText(path));
     const FileProblem problem = checkFile(path, FileKind::Database);
     if (problem.code != FileProblem::None) refuse(problem);
+    // A database the user may read but not write opens read-only, as if ReadOnly had been asked for.
+    if (!mayWriteFile(path)) readOnly = true;
     auto share = std::make_unique<ShareLock>(path);
-    auto db = std::make_unique<Connection>(path);
     SessionPtr s;
     try {
+        auto db = std::make_unique<Connection>(path, readOnly ? Connection::ReadOnly : Connection::ReadWrite);
         for (const char* table : {"MSysDatabase", "MSysObjects", "MSysACEs"})
             if (!db->tableExists(table))
                 fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
         s = std::make_shared<Session>(ws, std::move(share), std::move(db), readOnly);
     } catch (const DaoError& e) {
-        if (e.number() == errNotDatabaseFile && e.description().find(path) == std::string::npos)
-            fail(errNotDatabaseFile, "Cannot open the database '" + path + "': " + e.description());
+        if (e.number() == errNotDatabaseFile && e.description().rfind("Cannot open the database", 0) != 0)
+            fail(errNotDatabaseFile, "Cannot open the database: " + e.description());
         throw;
     }
     const std::string& format = s->identity().format;
@@ -187,6 +189,7 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
         fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
                                   (exclusive ? " exclusively." : "."));
     if (exclusive) s->shareLock().makeExclusive();
+    s->connection().accept();
     return std::make_shared<DatabaseImpl>(std::move(s), path);
 }
 

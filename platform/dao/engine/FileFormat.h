@@ -22,6 +22,10 @@ struct FileProblem {
 // Checks that path is an existing file of the given kind in a format this engine reads.
 FileProblem checkFile(const std::string& path, FileKind kind);
 
+// True when the user may write path and create files beside it (SQLite's log and index). A file the
+// user may only read is opened read-only.
+bool mayWriteFile(const std::string& path);
+
 // Creates path as a new, empty file, failing with errDatabaseExists when anything exists there already.
 void createEmptyFile(const std::string& path);
 

@@ -42,12 +42,20 @@ struct NoCaseLess {
 // Number of characters (UTF-8 code points) in s.
 std::size_t characterCount(std::string_view s);
 
+// Length of the well-formed UTF-8 sequence at s[i], or 0 when there is none.
+std::size_t utf8SequenceLength(std::string_view s, std::size_t i);
+bool isValidUtf8(std::string_view s);
+// The text with every byte that is not part of well-formed UTF-8 written as \xNN, for messages.
+std::string printableName(std::string_view s);
+
+// Every name must be well-formed UTF-8 text.
 // Empty when name is a valid account name, else the reason: 1 to 20 characters, no leading blank, no
 // control characters and none of " \ [ ] : | < > + = ; , . ? *
 std::string accountNameProblem(std::string_view name);
 
 // Empty when name is a valid object (document) name, else the reason: 1 to 64 characters, no leading
-// blank, no control characters, none of . ! ` [ ] and not starting with "sqlite_" or "MSys".
+// blank, no control characters, none of . ! ` [ ] and not starting with "sqlite_" or "MSys", and not
+// "<container>" in any case.
 std::string objectNameProblem(std::string_view name);
 
 // An SQL identifier in double quotes with embedded quotes doubled (table names cannot be bound).

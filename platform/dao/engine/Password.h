@@ -1,6 +1,6 @@
 #pragma once
 // Passwords are kept only as salted slow hashes (Argon2id through libsodium), tuned so that one login
-// costs a few milliseconds to about 20 ms.
+// costs about 20-50 ms.
 #include <string>
 #include <string_view>
 

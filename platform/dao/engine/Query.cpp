@@ -10,7 +10,7 @@ namespace dao::engine {
 namespace {
 
 struct AuthContext {
-    const Session* session = nullptr;
+    Session* session = nullptr;
     std::string deniedTable;
     bool deniedOther = false;
 };

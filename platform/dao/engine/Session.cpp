@@ -36,7 +36,7 @@ void Session::loadCatalog() {
     Transaction tx(*db_, Transaction::Read);
     {
         Statement id(*db_, "SELECT Format, CollatingOrder, AdminsSID FROM MSysDatabase");
-        if (!id.step()) fail(errNotDatabaseFile, "The database '" + path() + "' is damaged (no identity).");
+        if (!id.step()) fail(errNotDatabaseFile, "'" + path() + "' is damaged (no identity).");
         identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2))};
     }
     Statement objs(*db_, "SELECT Id, ParentId, Name, Type, Owner, Flags FROM MSysObjects");
@@ -179,6 +179,7 @@ bool Session::loginOwns(std::uint32_t obj) const {
 }
 
 void Session::requireReadable(std::uint32_t obj, std::uint32_t sid) {
+    ensureBound();
     if (sid == loginSid_ || dbAdmin_) return;
     if (readableObj_ != obj || readableGen_ != securityGen_) {
         readable_ = (loginRights(obj) & kReadSec) == kReadSec || loginOwns(obj);
@@ -194,7 +195,8 @@ void Session::requireWritable() const {
     if (readOnly_) fail(errReadOnly, "The database '" + path() + "' is opened read-only.");
 }
 
-void Session::requireWriteSec(std::uint32_t obj) const {
+void Session::requireWriteSec(std::uint32_t obj) {
+    ensureBound();
     if (!dbAdmin_ && !loginOwns(obj) && (loginRights(obj) & kWriteSec) != kWriteSec)
         fail(errNoPermission,
              "You don't have permission to change the permissions of '" + objects_[obj].name + "'.");
@@ -239,6 +241,7 @@ void Session::setPermissionsBulk(const std::vector<Grant>& grants) {
 
 void Session::setOwner(std::uint32_t obj, std::uint32_t sid) {
     requireWritable();
+    ensureBound();
     if (!dbAdmin_ && !loginOwns(obj) && (loginRights(obj) & kWriteOwner) != kWriteOwner)
         fail(errNoPermission,
              "You don't have permission to change the owner of '" + objects_[obj].name + "'.");
@@ -258,6 +261,7 @@ void Session::setOwner(std::uint32_t obj, std::uint32_t sid) {
 std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
                                                     const std::vector<std::string>& names) {
     requireWritable();
+    ensureBound();
     const CatalogObject& c = objects_[container];
     if (!dbAdmin_ && !loginOwns(container) && (loginRights(container) & kCreate) != kCreate)
         fail(errNoPermission, "You don't have permission to create objects in '" + c.name + "'.");
@@ -265,7 +269,7 @@ std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
     for (const std::string& n : names) {
         const std::string problem = objectNameProblem(n);
         if (!problem.empty())
-            fail(errInvalidName, "'" + n + "' is not a valid object name: " + problem + ".");
+            fail(errInvalidName, "'" + printableName(n) + "' is not a valid object name: " + problem + ".");
     }
     const Sid& me = ws_->userSid;
     std::vector<CatalogObject> made;
@@ -324,7 +328,8 @@ std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
     return out;
 }
 
-bool Session::mayRetrieveData(std::string_view table) const {
+bool Session::mayRetrieveData(std::string_view table) {
+    ensureBound();
     const std::uint32_t tables = findContainer("Tables");
     if (tables == npos) return false;
     const std::uint32_t doc = findDocument(tables, table);

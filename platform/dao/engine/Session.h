@@ -96,7 +96,7 @@ public:
                                                const std::vector<std::string>& names);
 
     // Tables documents a query may read: RetrieveData through the user or a group.
-    bool mayRetrieveData(std::string_view table) const;
+    bool mayRetrieveData(std::string_view table);
 
     // The entries and owners of SIDs the workgroup does not know; needs RetrieveData on MSysACEs.
     CatalogueFacts catalogueFacts();
@@ -115,11 +115,14 @@ private:
     void sortDocuments();
     std::uint32_t intern(const Sid& sid);
     void bindAccounts();
+    // Every check of the login's standing starts here: a membership change made through the workspace
+    // replaces its snapshot, and the groups, the Admins standing and the readability answer are then
+    // worked out again.
     void ensureBound() {
         if (ws_->snapshot != bound_) bindAccounts();
     }
     void requireWritable() const;
-    void requireWriteSec(std::uint32_t obj) const;
+    void requireWriteSec(std::uint32_t obj);
     const Ace* ace(std::uint32_t obj, std::uint32_t sid) const {
         const auto it = aces_.find(aceKey(obj, sid));
         return it == aces_.end() ? nullptr : &it->second;
@@ -148,7 +151,7 @@ private:
     std::uint32_t loginSid_ = 0;
     bool dbAdmin_ = false;
     // The last readability answer, for the walk's many reads of one object.
-    std::uint64_t securityGen_ = 1; // bumped by every security write and account rebinding
+    std::uint64_t securityGen_ = 1; // bumped by every security write and every account rebinding
     std::uint32_t readableObj_ = npos;
     std::uint64_t readableGen_ = 0;
     bool readable_ = false;

@@ -2,22 +2,57 @@
 
 #include "ErrorLog.h"
 
-namespace dao::engine {
+#include <sys/stat.h>
 
-Connection::Connection(const std::string& path) : path_(path) {
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+namespace dao::engine {
+namespace {
+
+bool hasLogContent(const std::string& path) {
+    struct stat st {};
+    return ::stat((path + "-wal").c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// A file: URI for path; only the characters that URIs give a meaning to are escaped.
+std::string fileUri(const std::string& path, const char* query) {
+    std::string uri = "file:";
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[static_cast<unsigned char>(c) >> 4];
+            uri += hex[c & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?" + query;
+}
+
+} // namespace
+
+Connection::Connection(const std::string& path, Access access) : path_(path), readOnly_(access == ReadOnly) {
+    const bool liveLog = hasLogContent(path);
+    const int rc =
+        readOnly_ ? sqlite3_open_v2(fileUri(path, liveLog ? "mode=ro" : "immutable=1").c_str(), &db_,
+                                    SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr)
+                  : sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close(db_);
         db_ = nullptr;
-        fail(errNotDatabaseFile, "Cannot open '" + path + "': " + msg + ".");
+        fail(errNotDatabaseFile, "'" + path + "' cannot be opened (" + msg + ").");
     }
+    if (!readOnly_ && liveLog) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_extended_result_codes(db_, 0);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     exec("PRAGMA foreign_keys=ON");
     exec("PRAGMA synchronous=FULL");
+}
+
+void Connection::accept() {
+    if (!readOnly_) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
 }
 
 Connection::~Connection() {
@@ -32,9 +67,9 @@ void Connection::raise(int rc, std::string_view what) const {
         fail(errLocked, "The file '" + path_ + "' is locked by another user; try again later.");
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-        fail(errNotDatabaseFile, "The file '" + path_ + "' is damaged (" + detail + ").");
+        fail(errNotDatabaseFile, "'" + path_ + "' is damaged (" + detail + ").");
     case SQLITE_READONLY:
-        fail(errReadOnly, "The file '" + path_ + "' cannot be written (" + detail + ").");
+        fail(errReadOnly, "'" + path_ + "' cannot be written (" + detail + ").");
     default:
         fail(errUnexpected, std::string(what) + " failed on '" + path_ + "': " + detail + ".");
     }
@@ -123,6 +158,10 @@ std::string_view Statement::blob(int col) const {
 }
 
 Transaction::Transaction(Connection& db, Kind kind) : db_(db) {
+    if (kind == Write && db.readOnly())
+        fail(errReadOnly, "'" + db.path() +
+                              "' cannot be written: it is opened read-only, as you may not "
+                              "write to the file or its folder.");
     db_.exec(kind == Write ? "BEGIN IMMEDIATE" : "BEGIN");
     open_ = true;
 }

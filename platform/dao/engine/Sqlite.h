@@ -51,11 +51,21 @@ private:
 
 class Connection {
 public:
-    // Opens an existing file read-write (never creates it). The caller has validated the file first.
-    explicit Connection(const std::string& path);
+    enum Access { ReadWrite, ReadOnly };
+    // Opens an existing file (never creates it). The caller has validated the file first.
+    //
+    // ReadWrite: while a write-ahead log with content lies beside the file, it is left as found on
+    // closing until accept() is called, so a file refused after its open is never rewritten.
+    // ReadOnly: nothing is written and no side file is made; a database at rest (no log with content)
+    // is read as immutable, one with a live log through that log and its existing index.
+    explicit Connection(const std::string& path, Access access = ReadWrite);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
+
+    // The file has passed the caller's checks: the log may be checkpointed into it on closing.
+    void accept();
+    bool readOnly() const { return readOnly_; }
 
     void exec(const char* sql);
     std::int64_t lastInsertId() const { return sqlite3_last_insert_rowid(db_); }
@@ -72,6 +82,7 @@ public:
 private:
     sqlite3* db_ = nullptr;
     std::string path_;
+    bool readOnly_ = false;
 };
 
 // BEGIN IMMEDIATE for writes (the write lock is taken at once, so two writers queue on the busy

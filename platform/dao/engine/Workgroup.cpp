@@ -29,6 +29,13 @@ CREATE INDEX MSysGroupsByUser ON MSysGroups(UserSID);
     fail(errSystemDbMissing, "Cannot use the workgroup information file: " + why);
 }
 
+// Called in a catch handler: a failure of the file itself (damaged, unreadable, not opened) is told in
+// the same words as a refusal at the open; every other error passes unchanged.
+[[noreturn]] void rethrowForFile(const DaoError& e) {
+    if (e.number() == errNotDatabaseFile || e.number() == errUnexpected) unusable(e.description());
+    throw;
+}
+
 std::string openChecked(const std::string& path) {
     const FileProblem p = checkFile(path, FileKind::Workgroup);
     if (p.code != FileProblem::None) unusable(p.text);
@@ -47,7 +54,8 @@ bool isInternalUser(const Sid& sid) {
 void validateName(std::string_view name) {
     const std::string problem = accountNameProblem(name);
     if (!problem.empty())
-        fail(errNotValidAccount, "'" + std::string(name) + "' is not a valid account name: " + problem + ".");
+        fail(errNotValidAccount,
+             "'" + printableName(name) + "' is not a valid account name: " + problem + ".");
 }
 
 void validatePid(std::string_view pid) {
@@ -158,43 +166,43 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
     }
 }
 
-WorkgroupFile::WorkgroupFile(const std::string& path) : db_(openChecked(path)) {
-    try {
-        if (!db_.tableExists("MSysAccounts") || !db_.tableExists("MSysGroups") ||
-            !db_.tableExists("MSysWorkgroup"))
-            unusable("'" + path + "' is damaged (tables are missing).");
-    } catch (const DaoError& e) {
-        if (e.number() == errSystemDbMissing) throw;
-        unusable(e.description());
-    }
+// A workgroup file the user may read but not write is opened read-only: logins and every view work,
+// account changes fail with errReadOnly.
+WorkgroupFile::WorkgroupFile(const std::string& path) try
+    : db_(openChecked(path), mayWriteFile(path) ? Connection::ReadWrite : Connection::ReadOnly) {
+    if (!db_.tableExists("MSysAccounts") || !db_.tableExists("MSysGroups") ||
+        !db_.tableExists("MSysWorkgroup"))
+        unusable("'" + path + "' is damaged (tables are missing).");
+    db_.accept();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-SnapshotPtr WorkgroupFile::load() {
-    try {
-        Transaction tx(db_, Transaction::Read);
-        loadedVersion_ = db_.dataVersion();
-        std::vector<Account> accounts;
-        Statement a(db_, "SELECT Name, SID, FGroup FROM MSysAccounts");
-        while (a.step())
-            accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0});
-        std::vector<std::pair<Sid, Sid>> memberships;
-        Statement m(db_, "SELECT GroupSID, UserSID FROM MSysGroups");
-        while (m.step())
-            memberships.emplace_back(Sid::fromBlob(m.blob(0)), Sid::fromBlob(m.blob(1)));
-        const Sid admins = workgroupAdmins();
-        tx.commit();
-        return std::make_shared<const AccountSnapshot>(std::move(accounts), memberships, admins);
-    } catch (const DaoError& e) {
-        if (e.number() == errNotDatabaseFile) unusable(e.description());
-        throw;
-    }
+SnapshotPtr WorkgroupFile::load() try {
+    Transaction tx(db_, Transaction::Read);
+    loadedVersion_ = db_.dataVersion();
+    std::vector<Account> accounts;
+    Statement a(db_, "SELECT Name, SID, FGroup FROM MSysAccounts");
+    while (a.step())
+        accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0});
+    std::vector<std::pair<Sid, Sid>> memberships;
+    Statement m(db_, "SELECT GroupSID, UserSID FROM MSysGroups");
+    while (m.step())
+        memberships.emplace_back(Sid::fromBlob(m.blob(0)), Sid::fromBlob(m.blob(1)));
+    const Sid admins = workgroupAdmins();
+    tx.commit();
+    return std::make_shared<const AccountSnapshot>(std::move(accounts), memberships, admins);
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-bool WorkgroupFile::changedSinceLoad() {
+bool WorkgroupFile::changedSinceLoad() try {
     return db_.dataVersion() != loadedVersion_;
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-std::string WorkgroupFile::login(std::string_view name, std::string_view password) {
+std::string WorkgroupFile::login(std::string_view name, std::string_view password) try {
     std::string canonical, hash;
     bool usable = false;
     {
@@ -211,6 +219,8 @@ std::string WorkgroupFile::login(std::string_view name, std::string_view passwor
     const bool ok = usable ? verifyPassword(hash, password) : (verifyAgainstNothing(password), false);
     if (!ok) fail(errBadLogin, "Not a valid account name or password.");
     return canonical;
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
 WorkgroupFile::Row WorkgroupFile::lookup(std::string_view name) {
@@ -239,7 +249,7 @@ void WorkgroupFile::requireAdmin(const Sid& actor) {
 }
 
 void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccount>& accounts,
-                                   std::size_t maxPassword) {
+                                   std::size_t maxPassword) try {
     // Everything that can be checked, and the slow password hashing, happens before the write lock.
     std::vector<std::string> hashes;
     hashes.reserve(accounts.size());
@@ -280,9 +290,11 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
         }
     }
     tx.commit();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool group) {
+void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool group) try {
     Transaction tx(db_, Transaction::Write);
     requireAdmin(actor);
     const Row row = lookup(name);
@@ -305,9 +317,11 @@ void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool 
     del.bindBlob(1, row.sid.data(), Sid::size());
     del.run();
     tx.commit();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::string_view group) {
+void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::string_view group) try {
     Transaction tx(db_, Transaction::Write);
     requireAdmin(actor);
     const Row g = lookup(group);
@@ -319,9 +333,11 @@ void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::stri
     if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
         fail(errNameExists, "'" + u.name + "' is already a member of '" + g.name + "'.");
     tx.commit();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
-void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::string_view group) {
+void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::string_view group) try {
     Transaction tx(db_, Transaction::Write);
     requireAdmin(actor);
     const Row g = lookup(group);
@@ -341,10 +357,12 @@ void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::s
     del.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
     del.run();
     tx.commit();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
 void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std::string_view oldPassword,
-                                   std::string_view newPassword, std::size_t maxPassword) {
+                                   std::string_view newPassword, std::size_t maxPassword) try {
     validatePassword(newPassword, maxPassword);
     const std::string newHash = hashPassword(newPassword);
     Transaction tx(db_, Transaction::Write);
@@ -366,6 +384,8 @@ void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std:
     up.bind(1, newHash).bindBlob(2, sid.data(), Sid::size());
     up.run();
     tx.commit();
+} catch (const DaoError& e) {
+    rethrowForFile(e);
 }
 
 } // namespace dao::engine

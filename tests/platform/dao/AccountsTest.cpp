@@ -1,6 +1,9 @@
 // Engine classes, logins and account administration against a workgroup file.
 #include "EngineFixture.h"
 
+#include <sodium.h>
+#include <sqlite3.h>
+
 #include <chrono>
 #include <set>
 
@@ -120,6 +123,46 @@ TEST_F(Logins, LoginCostStaysUnderTwentyMilliseconds) {
     EXPECT_LT(ms, 100.0) << "one login took " << ms << " ms"; // ~10 ms here; margin for a loaded machine
 }
 
+namespace {
+
+// The stored hash of an account, read from the workgroup file; or set to hash.
+std::string storedHash(const std::string& mdw, const std::string& name, const char* hash = nullptr) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(mdw.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       hash ? "UPDATE MSysAccounts SET Password = ?2 WHERE Name = ?1 RETURNING Password"
+                            : "SELECT Password FROM MSysAccounts WHERE Name = ?1",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    if (hash) sqlite3_bind_text(st, 2, hash, -1, SQLITE_TRANSIENT);
+    std::string out;
+    if (sqlite3_step(st) == SQLITE_ROW) out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+} // namespace
+
+TEST_F(Logins, HashesUseNineteenMebibytesAndOlderCheaperHashesStillWork) {
+    auto ws = login();
+    addUser(ws, "olga", "pid-olga", "first");
+    const std::string current = "$argon2id$v=19$m=19456,t=2,p=1$";
+    EXPECT_EQ(storedHash(mdw, "olga").rfind(current, 0), 0u) << storedHash(mdw, "olga");
+    EXPECT_EQ(storedHash(mdw, "admin").rfind(current, 0), 0u) << storedHash(mdw, "admin");
+    // A hash as earlier versions stored it: 8 MiB, two passes.
+    ASSERT_EQ(sodium_init() < 0, false);
+    char old[crypto_pwhash_STRBYTES];
+    ASSERT_EQ(crypto_pwhash_str(old, "first", 5, 2, 8u << 20), 0);
+    ASSERT_EQ(storedHash(mdw, "olga", old), old);
+    auto asOlga = login("olga", "first");
+    EXPECT_EQ(daoErrorOf([&] { login("olga", "second"); }), dao::errBadLogin);
+    asOlga->Users()->Item("olga")->NewPassword("first", "second");
+    EXPECT_EQ(storedHash(mdw, "olga").rfind(current, 0), 0u) << storedHash(mdw, "olga");
+    EXPECT_EQ(login("olga", "second")->UserName(), "olga");
+}
+
 TEST_F(Logins, FailedLoginIsRecordedInErrors) {
     auto e = engine();
     EXPECT_THROW(e->CreateWorkspace("ws", "admin", "wrong", Variant()), dao::DaoError);
@@ -158,6 +201,32 @@ TEST_F(AccountRules, NamesAreChecked) {
         EXPECT_EQ(daoErrorOf([&] { addUser(ws, bad, "pid-okay"); }), dao::errNotValidAccount) << bad;
     EXPECT_EQ(daoErrorOf([&] { addUser(ws, "12345678901234567890", "pid-okay"); }), 0);
     EXPECT_EQ(daoErrorOf([&] { addUser(ws, "trailing ", "pid-okay"); }), 0);
+}
+
+TEST_F(AccountRules, NamesThatAreNotUtf8AreRefusedWhereTheyEnter) {
+    auto ws = login();
+    const std::string mdb = dir.file("names.mdb");
+    auto db = ws->CreateDatabase(mdb, "4.0");
+    // A Latin-1 byte, a lone continuation byte, an overlong '/', a UTF-16 surrogate, a cut sequence.
+    for (std::string bad : {"caf\xE9", "x\x80y", "\xC0\xAF", "\xED\xA0\x80", "ab\xE2\x82"}) {
+        try {
+            addUser(ws, bad, "pid-okay");
+            ADD_FAILURE() << "user accepted";
+        } catch (const dao::DaoError& e) {
+            EXPECT_EQ(e.number(), dao::errNotValidAccount);
+            EXPECT_NE(e.description().find("not valid UTF-8"), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find("\\x"), std::string::npos) << e.description();
+        }
+        EXPECT_EQ(daoErrorOf([&] { addGroup(ws, bad, "pid-okay"); }), dao::errNotValidAccount);
+        for (const char* container : {"Forms", "Tables"})
+            EXPECT_EQ(daoErrorOf([&] { db->CreateDocument(container, bad); }), dao::errInvalidName);
+    }
+    EXPECT_EQ(ws->Users()->Count(), 3);
+    EXPECT_EQ(db->Containers()->Item("Tables")->Documents()->Count(), 3);
+    // Text outside ASCII is fine when it is UTF-8.
+    addUser(ws, "Łukasz", "pid-okay");
+    db->CreateDocument("Tables", "Umsatz €");
+    EXPECT_EQ(open(ws, mdb)->Containers()->Item("Tables")->Documents()->Item("Umsatz €")->Name(), "Umsatz €");
 }
 
 TEST_F(AccountRules, PidLengthAndPasswordLengthByVersion) {

@@ -294,6 +294,8 @@ TEST_F(Databases, NewDocumentsReceiveTheInheritableContainerEntries) {
     EXPECT_EQ(explicitOf(again, "Forms", "Orders", "finn"), 0x104);
     EXPECT_EQ(daoErrorOf([&] { db->CreateDocument("Forms", "ORDERS"); }), dao::errObjectExists);
     EXPECT_EQ(daoErrorOf([&] { db->CreateDocument("Forms", "bad.name"); }), dao::errInvalidName);
+    for (const char* marker : {"<container>", "<Container>"})
+        EXPECT_EQ(daoErrorOf([&] { db->CreateDocument("Forms", marker); }), dao::errInvalidName) << marker;
     EXPECT_EQ(daoErrorOf([&] { db->CreateDocument("Nowhere", "x"); }), dao::errItemNotFound);
 }
 
