@@ -12,6 +12,8 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -47,7 +49,9 @@ private slots:
         QVERIFY(find(*r, TSeverity::Medium, QStringLiteral("admin is still a member of Admins.")));
         const TFinding* users = find(*r, TSeverity::High, QStringLiteral("The Users group holds"));
         QVERIFY(users);
-        QVERIFY(r->Notes.empty());
+        // Jet's default catalogue gives nobody RetrieveData on MSysACEs, so the orphans are not checked.
+        QCOMPARE(r->Notes.size(), std::size_t(1));
+        QVERIFY(r->Notes.front().find("RetrieveData") != std::string::npos);
         // Severities come in order, and the list shows every finding.
         for (std::size_t i = 1; i < r->Findings.size(); ++i)
             QVERIFY(r->Findings[i - 1].Severity <= r->Findings[i].Severity);

@@ -97,7 +97,7 @@ private slots:
         QVERIFY(!app.find<QPushButton>("bt_UG_Add")->isEnabled());
 
         app.hooks.messages.clear();
-        app.form().ApplyPermissionChange(Tables, block, poSet, 0, owner);
+        app.form().ApplyPermissionChange(Tables, block, TRowKind::Document, poSet, 0, owner);
         QCOMPARE(app.hooks.messages.size(), 1);
         QVERIFY(app.hooks.messages.front().startsWith(QStringLiteral("Error: Cannot change")));
         QVERIFY(app.hooks.messages.front().contains(QStringLiteral("read-only for audit")));
@@ -264,13 +264,13 @@ private slots:
         QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
 
         app->hooks.messages.clear();
-        SetNewOwner(app->form(), Tables, Lines, bob);
-        FlipInherit(app->form(), Tables, Container, alice);
+        SetNewOwner(app->form(), Tables, Lines, TRowKind::Document, bob);
+        FlipInherit(app->form(), Tables, Container, TRowKind::Container, alice);
         QCOMPARE(app->hooks.messages.size(), 4);
         // The hex command's failed read: one box, no dialog and no refresh.
         app->hooks.messages.clear();
         app->find<QLabel>("lb_Summary")->setText(QStringLiteral("unchanged"));
-        EnterHexPermission(app->form(), *fm_Hex, Tables, Lines, bob);
+        EnterHexPermission(app->form(), *fm_Hex, Tables, Lines, TRowKind::Document, bob);
         QCOMPARE(app->hooks.messages.size(), 1);
         QVERIFY(app->hooks.modalTitles.isEmpty());
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("unchanged"));
