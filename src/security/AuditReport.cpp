@@ -38,6 +38,18 @@ std::string cssColour(std::uint32_t bgr) {
     return buf;
 }
 
+// A right's caption broken into its words ("FrmRptWriteDef" -> "Frm<br>Rpt<br>Write<br>Def"), so that
+// 22 right columns fit across a landscape page.
+std::string stackedCaption(std::string_view caption) {
+    std::string out;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        const char c = caption[i];
+        if (i > 0 && c >= 'A' && c <= 'Z' && caption[i - 1] >= 'a' && caption[i - 1] <= 'z') out += "<br>";
+        out += c;
+    }
+    return out;
+}
+
 const char* severityColour(TSeverity s) {
     return s == TSeverity::High ? "#F4C7C3" : s == TSeverity::Medium ? "#FCE8B2" : "#E8EAED";
 }
@@ -179,24 +191,26 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
         }
         out << "</tr>\n";
     }
-    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table>\n<tr><th>Container</th>"
+    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table "
+           "style=\"font-size:7pt\">\n<tr><th>Container</th>"
            "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
            "<th>Owner</th>";
     for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
         const TSecColInfo& c = SecColInfo[static_cast<std::size_t>(col)];
         out << "<th bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
-            << html(std::string(c.Caption)) << "</th>";
+            << stackedCaption(c.Caption) << "</th>";
     }
     out << "</tr>\n";
+    // Cells that never wrap: the columns take their content's width and the table fits a landscape page.
+    const char* td = "<td style=\"white-space:nowrap\">";
     for (const TPermRow& r : Rows) {
-        out << "<tr><td>" << html(r.Container) << "</td><td>" << html(r.ObjectName) << "</td><td class=\"c\">"
-            << r.Kind << "</td><td>" << html(r.UGName) << "</td><td class=\"h\">" << PermHex(r.Explicit)
-            << "</td><td class=\"h\">" << PermHex(r.Effective) << "</td><td class=\"c\">" << r.Inherit
-            << "</td><td class=\"c\">" << r.Owner << "</td>";
+        out << "<tr>" << td << html(r.Container) << "</td>" << td << html(r.ObjectName) << "</td>" << td
+            << r.Kind << "</td>" << td << html(r.UGName) << "</td>" << td << PermHex(r.Explicit) << "</td>"
+            << td << PermHex(r.Effective) << "</td>" << td << r.Inherit << "</td>" << td << r.Owner
+            << "</td>";
         for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
             const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;
-            out << "<td class=\"c\" align=\"center\""
-                << (colour ? " bgcolor=\"" + cssColour(colour) + "\"" : "") << ">"
+            out << "<td align=\"center\"" << (colour ? " bgcolor=\"" + cssColour(colour) + "\"" : "") << ">"
                 << r.Letters[static_cast<std::size_t>(col - FirstPermColumn)] << "</td>";
         }
         out << "</tr>\n";
