@@ -4,6 +4,7 @@
 #include "fm_Main.h"
 
 #include "AppObjects.h"
+#include "AuditReportPdf.h"
 #include "Keyloupe_fm_Legend.h"
 #include "jet/dm_Inspect.h"
 #include "security/AuditReport.h"
@@ -15,8 +16,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QPdfWriter>
-#include <QTextDocument>
 #include <QTreeWidgetItem>
 
 #include <fstream>
@@ -200,35 +199,23 @@ bool TForm1::SaveAuditReport(const QString& htmlPath) {
     }
     TReportRowCollector rows;
     const TStringGrid& grid = *ui->asg_Perms;
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        const QString e = grid.cell(colPermExp, r), a = grid.cell(colPermAll, r);
-        if (isBodyRow(grid, r) && !(e == QStringLiteral("00000") && a == QStringLiteral("00000")))
+    for (int r = 1; r < grid.rowCount(); ++r)
+        if (isBodyRow(grid, r) && grid.cell(colPermExp, r) != QStringLiteral("00000"))
             rows.WriteRow(r, rowFromGrid(grid, r));
-    }
 
     ui::HourGlass busy;
-    std::ostringstream page;
-    WriteAuditReportHtml(page, header, summary, *m_findings, accounts, rows.Rows());
-    const std::string html = page.str();
     {
         std::ofstream out(htmlPath.toStdString(), std::ios::binary | std::ios::trunc);
-        out << html;
+        WriteAuditReportHtml(out, header, summary, *m_findings, accounts, rows.Rows());
         out.flush();
         if (!out) throw std::runtime_error("Cannot write '" + htmlPath.toStdString() + "'.");
     }
     const QFileInfo info(htmlPath);
     const QString pdfPath = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".pdf");
-    QTextDocument doc;
-    doc.setHtml(QString::fromStdString(html));
-    QPdfWriter pdf(pdfPath);
-    pdf.setPageSize(QPageSize(QPageSize::A4));
-    pdf.setPageOrientation(QPageLayout::Landscape);
-    pdf.setResolution(96);
-    pdf.setTitle(QStringLiteral("Keyloupe audit report"));
-    pdf.setCreator(QStringLiteral("Keyloupe ") + QStringLiteral(KEYLOUPE_VERSION));
-    doc.print(&pdf);
-    if (!QFileInfo::exists(pdfPath))
-        throw std::runtime_error("Cannot write '" + pdfPath.toStdString() + "'.");
+    std::ostringstream front, legend;
+    WriteAuditReportHtml(front, header, summary, *m_findings, accounts, {}, ReportFront);
+    WriteAuditReportHtml(legend, header, summary, *m_findings, accounts, {}, ReportLegend);
+    WriteAuditReportPdf(pdfPath, front.str(), rows.Rows(), legend.str());
     m_lastReportFiles = {htmlPath, pdfPath};
     return true;
 }

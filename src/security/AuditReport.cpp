@@ -50,6 +50,10 @@ std::string stackedCaption(std::string_view caption) {
     return out;
 }
 
+void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary& S, const TFindingsResult& F,
+                const std::vector<TReportAccount>& Accounts);
+void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows);
+
 const char* severityColour(TSeverity s) {
     return s == TSeverity::High ? "#F4C7C3" : s == TSeverity::Medium ? "#FCE8B2" : "#E8EAED";
 }
@@ -72,7 +76,7 @@ std::string FileKindText(const std::string& path) {
 }
 
 void TReportRowCollector::WriteRow(std::int32_t, const TPermRow& Row) {
-    if (Row.Explicit != 0 || Row.Effective != 0) m_rows.push_back(Row);
+    if (Row.Explicit != 0) m_rows.push_back(Row);
 }
 
 const std::vector<std::pair<std::string, std::string>>& PermissionLegend() {
@@ -128,14 +132,33 @@ void WriteFindingsCsv(std::ostream& out, const TFindingsResult& F) {
 
 void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TReportSummary& S,
                           const TFindingsResult& F, const std::vector<TReportAccount>& Accounts,
-                          const std::vector<TPermRow>& Rows) {
+                          const std::vector<TPermRow>& Rows, int Parts) {
     out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Keyloupe audit report: "
         << html(H.Database) << "</title>\n<style>\n"
         << "body{font-family:sans-serif;font-size:10pt;margin:1.5em}h1{font-size:15pt}h2{font-size:12pt;"
            "margin-top:1.5em}table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 4px;"
            "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
-           "td.h{font-family:monospace}@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
-        << "</style></head><body>\n<h1>Keyloupe audit report</h1>\n<table>\n";
+           "td.h{font-family:monospace}td.n{white-space:nowrap}td.g{background:#B8FFCC}td.p{background:#"
+           "FFDFFF}"
+           "td.v{background:#FFCAFF}td.y{background:#ABFFFF}"
+           "@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
+        << "</style></head><body>\n";
+    if (Parts & ReportFront) writeFront(out, H, S, F, Accounts);
+    if (Parts & ReportRows) writeRows(out, Rows);
+    if (Parts & ReportLegend) {
+        out << "<h2>Legend</h2>\n<table>\n";
+        for (const auto& [term, meaning] : PermissionLegend())
+            out << "<tr><th align=\"left\">" << html(term) << "</th><td>" << html(meaning) << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    out << "</body></html>\n";
+}
+
+namespace {
+
+void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary& S, const TFindingsResult& F,
+                const std::vector<TReportAccount>& Accounts) {
+    out << "<h1>Keyloupe audit report</h1>\n<table>\n";
     auto headerRow = [&](const char* term, const std::string& value) {
         out << "<tr><th align=\"left\">" << term << "</th><td>" << html(value) << "</td></tr>\n";
     };
@@ -191,7 +214,27 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
         }
         out << "</tr>\n";
     }
-    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table "
+    out << "</table>\n";
+}
+
+// The class of a right column's cells: its colour band.
+const char* bandClass(std::uint32_t colour) {
+    switch (colour) {
+    case 0x00CCFFB8:
+        return " class=\"g\"";
+    case 0x00FFDFFF:
+        return " class=\"p\"";
+    case 0x00FFCAFF:
+        return " class=\"v\"";
+    case 0x00FFFFAB:
+        return " class=\"y\"";
+    default:
+        return "";
+    }
+}
+
+void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows) {
+    out << "<h2>Non-zero rights per object and account</h2>\n<table "
            "style=\"font-size:7pt\">\n<tr><th>Container</th>"
            "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
            "<th>Owner</th>";
@@ -202,7 +245,7 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
     }
     out << "</tr>\n";
     // Cells that never wrap: the columns take their content's width and the table fits a landscape page.
-    const char* td = "<td style=\"white-space:nowrap\">";
+    const char* td = "<td class=\"n\">";
     for (const TPermRow& r : Rows) {
         out << "<tr>" << td << html(r.Container) << "</td>" << td << html(r.ObjectName) << "</td>" << td
             << r.Kind << "</td>" << td << html(r.UGName) << "</td>" << td << PermHex(r.Explicit) << "</td>"
@@ -210,13 +253,12 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
             << "</td>";
         for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
             const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;
-            out << "<td align=\"center\"" << (colour ? " bgcolor=\"" + cssColour(colour) + "\"" : "") << ">"
+            out << "<td" << bandClass(colour) << ">"
                 << r.Letters[static_cast<std::size_t>(col - FirstPermColumn)] << "</td>";
         }
         out << "</tr>\n";
     }
-    out << "</table>\n<h2>Legend</h2>\n<table>\n";
-    for (const auto& [term, meaning] : PermissionLegend())
-        out << "<tr><th align=\"left\">" << html(term) << "</th><td>" << html(meaning) << "</td></tr>\n";
-    out << "</table>\n</body></html>\n";
+    out << "</table>\n";
 }
+
+} // namespace

@@ -33,7 +33,8 @@ struct TReportAccount {
     std::vector<std::string> MemberOf; // users: their groups
 };
 
-// Keeps the rows of a walk whose explicit or effective permissions are not 0: the report's last section.
+// Keeps the rows of a walk whose explicit permissions are not 0: the report's last section. (Rows held
+// only through groups follow from the groups' own rows, and would make the report ten times as long.)
 class TReportRowCollector : public TPermRowWriter {
 public:
     void WriteRow(std::int32_t RowIndex, const TPermRow& Row) override;
@@ -43,10 +44,14 @@ private:
     std::vector<TPermRow> m_rows;
 };
 
-// Writes the whole report as one HTML page with its styles inline: no network, printable.
+// The report's parts: header, summary, findings and accounts; the rights table; the legend.
+enum TReportPart { ReportFront = 1, ReportRows = 2, ReportLegend = 4, ReportAll = 7 };
+
+// Writes the report, or some of its parts, as one HTML page with its styles inline: no network,
+// printable.
 void WriteAuditReportHtml(std::ostream& out, const TReportHeader& Header, const TReportSummary& Summary,
                           const TFindingsResult& Findings, const std::vector<TReportAccount>& Accounts,
-                          const std::vector<TPermRow>& Rows);
+                          const std::vector<TPermRow>& Rows, int Parts = ReportAll);
 
 // The findings, one block of lines each (text) or one record each with a header record (CSV).
 void WriteFindingsText(std::ostream& out, const TFindingsResult& Findings);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -55,6 +56,24 @@ std::string objects(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " object" : " objects");
 }
 
+// Items grouped by a key, groups in the order their first item came.
+template <class T> class Grouped {
+public:
+    void add(const std::string& key, T item) {
+        auto [it, fresh] = m_groups.try_emplace(key);
+        if (fresh) m_order.push_back(key);
+        it->second.push_back(std::move(item));
+    }
+    template <class F> void each(F&& f) const {
+        for (const std::string& k : m_order)
+            f(m_groups.at(k));
+    }
+
+private:
+    std::vector<std::string> m_order;
+    std::map<std::string, std::vector<T>> m_groups;
+};
+
 } // namespace
 
 const char* SeverityText(TSeverity s) {
@@ -98,19 +117,32 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                               std::move(container), std::move(object), std::move(account)});
     };
 
-    // The Users group: one finding per object it holds rights on. Read rights on the system tables
-    // are what Jet itself needs and are left out.
+    // The Users group: one finding per object it holds rights on, or one per container for the objects
+    // that hold the same rights. Read rights on the system tables are what Jet itself needs.
+    Grouped<const Kept*> usersRights;
     for (const Kept& k : m_kept) {
-        if (!k.Users) continue;
-        if (!k.Writes && k.Object.rfind("MSys", 0) == 0) continue;
-        add(k.Writes ? TSeverity::High : TSeverity::Medium, "The Users group holds " + k.Rights + ".",
-            whereOf(k.Container, k.Object),
+        if (!k.Users || (!k.Writes && k.Object.rfind("MSys", 0) == 0)) continue;
+        usersRights.add(k.Container + '\n' + k.Rights, &k);
+    }
+    usersRights.each([&](const std::vector<const Kept*>& group) {
+        const Kept& k = *group.front();
+        std::vector<std::string> names;
+        for (const Kept* g : group)
+            names.push_back(whereOf(g->Container, g->Object));
+        add(k.Writes ? TSeverity::High : TSeverity::Medium,
+            group.size() == 1 ? "The Users group holds " + k.Rights + "."
+                              : "The Users group holds " + k.Rights + " on " + objects(group.size()) + ": " +
+                                    listed(names) + ".",
+            group.size() == 1 ? whereOf(k.Container, k.Object) : k.Container,
             "Users has the same SID in every workgroup file, so anyone who opens the database with any "
             "workgroup, Access's default one included, holds these rights.",
-            "On the Permissions tab, right-click the Users row of this object and choose \"Remove All "
-            "Permissions\"; give what your users need to a group of your own workgroup instead.",
+            std::string(group.size() == 1
+                            ? "On the Permissions tab, right-click the Users row of this object"
+                            : "On the Permissions tab, right-click the Users row of each of these objects") +
+                " and choose \"Remove All Permissions\"; give what your users need to a group of your own "
+                "workgroup instead.",
             k.Container, k.Object, "Users");
-    }
+    });
 
     // admin: the database's owner, other ownerships and explicit rights, by container.
     std::map<std::string, std::vector<const Kept*>> owned, held;
@@ -202,29 +234,55 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "database as an account of your own workgroup and import its objects.",
                 first->container, first->object.empty() ? ContainerObjectName : first->object);
         }
-        for (const auto& e : In.Facts.orphanEntries) {
-            if (e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) continue;
+        // Other unknown SIDs: one finding per SID, container and value, and one per SID and container
+        // for the objects they own.
+        std::vector<dao::SecurityEntry> orphans = In.Facts.orphanEntries, owners = In.Facts.unknownOwners;
+        const auto byObject = [](const dao::SecurityEntry& a, const dao::SecurityEntry& b) {
+            return std::tie(a.container, a.object, a.sidHex) < std::tie(b.container, b.object, b.sidHex);
+        };
+        std::sort(orphans.begin(), orphans.end(), byObject);
+        std::sort(owners.begin(), owners.end(), byObject);
+        Grouped<const dao::SecurityEntry*> orphanGroups, ownerGroups;
+        for (const auto& e : orphans)
+            if (!(e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault))
+                orphanGroups.add(e.sidHex + '\n' + e.container + '\n' + std::to_string(e.permissions), &e);
+        for (const auto& e : owners)
+            ownerGroups.add(e.sidHex + '\n' + e.container, &e);
+        auto namesOf = [](const std::vector<const dao::SecurityEntry*>& group) {
+            std::vector<std::string> names;
+            for (const auto* e : group)
+                names.push_back(whereOf(e->container, e->object));
+            return names;
+        };
+        orphanGroups.each([&](const std::vector<const dao::SecurityEntry*>& group) {
+            const dao::SecurityEntry& e = *group.front();
+            const std::string rights = rightsOfValue(e.permissions, e.container, e.object);
             add(TSeverity::Low,
-                "An entry of the unknown SID " + e.sidHex + " holds " +
-                    rightsOfValue(e.permissions, e.container, e.object) + ".",
-                whereOf(e.container, e.object),
+                group.size() == 1 ? "An entry of the unknown SID " + e.sidHex + " holds " + rights + "."
+                                  : "Entries of the unknown SID " + e.sidHex + " hold " + rights + " on " +
+                                        objects(group.size()) + ": " + listed(namesOf(group)) + ".",
+                group.size() == 1 ? whereOf(e.container, e.object) : e.container,
                 "The account was deleted or belongs to another workgroup; re-created with the same name and "
-                "PID, "
-                "it has these rights again.",
+                "PID, it has these rights again.",
                 "If the account is not to come back, re-create it with its name and PID, choose \"Remove All "
-                "Permissions\" on its row, then delete it again.",
+                "Permissions\" on its rows, then delete it again.",
                 e.container, e.object.empty() ? ContainerObjectName : e.object);
-        }
-        for (const auto& e : In.Facts.unknownOwners)
+        });
+        ownerGroups.each([&](const std::vector<const dao::SecurityEntry*>& group) {
+            const dao::SecurityEntry& e = *group.front();
             add(TSeverity::Low,
-                "The owner of this object is no account of this workgroup (SID " + e.sidHex + ").",
-                whereOf(e.container, e.object),
-                "An owner may always change the object's permissions, and whoever re-creates that account "
+                group.size() == 1
+                    ? "The owner of this object is no account of this workgroup (SID " + e.sidHex + ")."
+                    : "The owner of " + objects(group.size()) + " is no account of this workgroup (SID " +
+                          e.sidHex + "): " + listed(namesOf(group)) + ".",
+                group.size() == 1 ? whereOf(e.container, e.object) : e.container,
+                "An owner may always change an object's permissions, and whoever re-creates that account "
                 "with "
                 "the same name and PID owns the object again.",
                 "Log in as a member of Admins and choose \"Set New Owner\" on the row of an account of your "
                 "own.",
                 e.container, e.object.empty() ? ContainerObjectName : e.object);
+        });
     } else {
         r.Notes.push_back("Orphan permissions and unknown owners were not checked: " + In.FactsProblem);
     }
