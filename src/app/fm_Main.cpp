@@ -49,7 +49,12 @@ TForm1::TForm1(const QString& settingsFile, QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The grids outlive the helpers (they are children, deleted by the base class), and hiding a grid on
+    // the way out still sends its events: cut them off from the helpers before those go.
+    for (QObject* grid : {static_cast<QObject*>(ui->asg_Perms), static_cast<QObject*>(ui->asg_UG)})
+        QObject::disconnect(grid, nullptr, this, nullptr);
+}
 
 TDAODatabase& TForm1::db1() {
     return dm_Inspect->db1;
