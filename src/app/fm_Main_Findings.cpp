@@ -116,7 +116,7 @@ bool TForm1::ReadFindings() {
                                 .arg(counts[1])
                                 .arg(counts[2]);
     for (const std::string& note : m_findings->Notes)
-        summary += QStringLiteral("\nNot checked: ") + QString::fromStdString(note);
+        summary += QLatin1Char('\n') + QString::fromStdString(note);
     ui->lb_FindingsSummary->setText(summary);
     ui->tv_Findings->resizeColumnToContents(0);
     ui->tv_Findings->setColumnWidth(1, 200);

@@ -196,7 +196,7 @@ void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary&
         out << "</table>\n";
     }
     for (const std::string& n : F.Notes)
-        out << "<p><i>Not checked:</i> " << html(n) << "</p>\n";
+        out << "<p><i>" << html(n) << "</i></p>\n";
 
     out << "<h2>Accounts and memberships</h2>\n<table>\n<tr><th>User</th>";
     std::vector<const TReportAccount*> groups;

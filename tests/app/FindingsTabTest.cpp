@@ -94,7 +94,7 @@ private slots:
         const TFindingsResult* r = app.form().Findings();
         QVERIFY(r);
         QCOMPARE(r->Notes.size(), std::size_t(2)); // no RetrieveData on MSysACEs, not a member of Admins
-        QVERIFY(app.find<QLabel>("lb_FindingsSummary")->text().contains(QStringLiteral("Not checked: ")));
+        QVERIFY(app.find<QLabel>("lb_FindingsSummary")->text().contains(QStringLiteral("were not checked: ")));
     }
 
     void theReportIsSavedAsHtmlAndPdf() {
