@@ -1,5 +1,6 @@
 // Keyloupe: administers user-level security of Jet databases.
 #include "AppObjects.h"
+#include "CommandLine.h"
 #include "KeyloupeApplication.h"
 #include "fm_Main.h"
 
@@ -7,11 +8,23 @@
 #include "KaFileUtils.h"
 #include "dao/Dao.h"
 
+#include <QIcon>
+#include <QStandardPaths>
+
+#include <iostream>
+
 int main(int argc, char** argv) {
+    if (const auto status = HandleCommandLine(argc, argv, std::cout, std::cerr)) return *status;
     ExeVerInfo(); // read the version block before any window exists
     dao::registerEngineClasses();
+    QCoreApplication::setOrganizationName(QStringLiteral("Keyloupe"));
+    QCoreApplication::setApplicationName(QStringLiteral("keyloupe"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KEYLOUPE_VERSION));
     TKeyloupeApplication app(argc, argv);
-    auto objects = CreateAppObjects(SettingsFileNameFor(RunningExecutablePath()));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.keyloupe.Keyloupe"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/keyloupe.png")));
+    auto objects = CreateAppObjects(SettingsFileLocation(
+        RunningExecutablePath(), QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
     objects->Form1->show();
     return app.exec();
 }
