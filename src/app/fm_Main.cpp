@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -153,6 +154,18 @@ void TForm1::ConnectHandlers() {
     connect(ui->bt_Refresh, &QPushButton::clicked, this, &TForm1::bt_RefreshClick);
     connect(ui->PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
     connect(ui->mi_Quit, &QAction::triggered, this, &TForm1::mi_QuitClick);
+    // Keyboard: F5 refreshes as the button does, Ctrl+Q quits through "&Quit", Ctrl+C on a grid copies
+    // what its "Copy" button copies.
+    ui->mi_Quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+            &TForm1::bt_RefreshClick);
+    auto copyShortcut = [this](QWidget* grid, void (TForm1::*copy)()) {
+        auto* shortcut = new QShortcut(QKeySequence::Copy, grid);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, copy);
+    };
+    copyShortcut(ui->asg_Perms, &TForm1::bt_PermCopyClick);
+    copyShortcut(ui->asg_UG, &TForm1::bt_UGCopyClick);
     // "&Close" closes the main window like its close box.
     connect(ui->Close1, &QAction::triggered, this, &TForm1::mi_QuitClick);
     connect(ui->mi_About, &QAction::triggered, this, &TForm1::mi_AboutClick);

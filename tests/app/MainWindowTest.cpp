@@ -2,9 +2,13 @@
 #include "AppTestSupport.h"
 
 #include "dao/Dao.h"
+#include "grids/control/StringGrid.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
@@ -16,6 +20,39 @@ class MainWindowTest : public QObject {
     QString ini() const { return tmp.filePath(QStringLiteral("keyloupe.ini")); }
 
 private slots:
+    void keyboardRefreshesCopiesQuitsAndOpensThePopup() {
+        TAppFixture app(ini());
+        app.setLogin(files.mdb, files.mdw);
+        app.form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app.form()));
+        app.form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&app.form()));
+        QTest::keyClick(&app.form(), Qt::Key_F5);
+        QVERIFY(app.summary().contains(QStringLiteral("Perms: ")));
+
+        app.showTab("ts_Permissions");
+        auto* grid = app.find<TStringGrid>("asg_Perms");
+        grid->setFocus();
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("Num\t")));
+
+        int popups = 0;
+        grid->popupHandler = [&](QMenu&, const QPoint&) { ++popups; };
+        grid->selectCell(9, 1);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Right);
+        QCOMPARE(grid->currentRow(), 2);
+        QCOMPARE(grid->currentCol(), 10);
+        QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+        QTest::keyClick(grid, Qt::Key_Menu);
+        QTest::keyClick(grid, Qt::Key_F10); // F10 alone is not the popup's key
+        QCOMPARE(popups, 2);
+
+        QTest::keyClick(&app.form(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!app.form().isVisible()); // closed through "&Quit"
+    }
+
     void initTestCase() { files = MakeTestFiles(tmp.path()); }
 
     void startsWithTheDesignedWindow() {

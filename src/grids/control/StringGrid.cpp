@@ -538,6 +538,16 @@ void TStringGrid::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
         row = displayRowCount() - 1;
         break;
+    case Qt::Key_F10:
+    case Qt::Key_Menu:
+        // The keyboard's way to the popup: Shift+F10 or the Menu key, at the current cell.
+        if (m_popup && (event->key() == Qt::Key_Menu || event->modifiers() == Qt::ShiftModifier)) {
+            const QRect rect = cellRect(m_currentCol, m_currentRow);
+            showPopup(viewport()->mapToGlobal(rect.isEmpty() ? QPoint(0, 0) : rect.center()));
+            return;
+        }
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
