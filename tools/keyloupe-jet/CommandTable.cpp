@@ -165,8 +165,8 @@ void printHelp(std::ostream& out) {
         << "and '?' where the logged-in user may not read a value.\n\n"
         << "demo DIR writes " << DemoWorkgroupFile << " (admin, empty password), " << DemoShopFile
         << " (a secured shop, format 4.0, made by shopadmin,\n"
-        << "with planted weaknesses for findings) and "
-        << DemoLegacyFile << " (format 3.0, default permissions). Its accounts:\n";
+        << "with planted weaknesses for findings) and " << DemoLegacyFile
+        << " (format 3.0, default permissions). Its accounts:\n";
     for (const DemoAccount& user : demoUsers()) {
         out << "  " << user.name << "  "
             << (user.password.empty() ? std::string("no password") : "password " + std::string(user.password))
