@@ -38,6 +38,22 @@ std::string cssColour(std::uint32_t bgr) {
     return buf;
 }
 
+// The colour bands of the permission columns as style classes "b0", "b1", ..., one per colour, so that a
+// letter cell of a million-row report is a short "<td class="b1">E</td>".
+std::vector<std::uint32_t> bandColours() {
+    std::vector<std::uint32_t> colours;
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
+        const std::uint32_t c = SecColInfo[static_cast<std::size_t>(col)].Color;
+        if (std::find(colours.begin(), colours.end(), c) == colours.end()) colours.push_back(c);
+    }
+    return colours;
+}
+
+std::string bandClass(const std::vector<std::uint32_t>& bands, int col) {
+    const std::uint32_t c = SecColInfo[static_cast<std::size_t>(col)].Color;
+    return "b" + std::to_string(std::find(bands.begin(), bands.end(), c) - bands.begin());
+}
+
 const char* severityColour(TSeverity s) {
     return s == TSeverity::High ? "#F4C7C3" : s == TSeverity::Medium ? "#FCE8B2" : "#E8EAED";
 }
@@ -122,8 +138,14 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
         << "body{font-family:sans-serif;font-size:10pt;margin:1.5em}h1{font-size:15pt}h2{font-size:12pt;"
            "margin-top:1.5em}table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 4px;"
            "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
-           "td.h{font-family:monospace}@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
-        << "</style></head><body>\n<h1>Keyloupe audit report</h1>\n<table>\n";
+           "td.h{font-family:monospace}@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}"
+           "*{-webkit-print-color-adjust:exact;print-color-adjust:exact}table.r{font-size:7.5pt}"
+           "th.v{writing-mode:vertical-rl;transform:rotate(180deg);white-space:nowrap;padding:4px 1px}\n";
+    const std::vector<std::uint32_t> bands = bandColours();
+    for (std::size_t b = 0; b < bands.size(); ++b)
+        out << "td.b" << b << "{text-align:center;font-family:monospace"
+            << (bands[b] ? ";background-color:" + cssColour(bands[b]) : std::string()) << "}\n";
+    out << "</style></head><body>\n<h1>Keyloupe audit report</h1>\n<table>\n";
     auto headerRow = [&](const char* term, const std::string& value) {
         out << "<tr><th align=\"left\">" << term << "</th><td>" << html(value) << "</td></tr>\n";
     };
@@ -179,26 +201,28 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
         }
         out << "</tr>\n";
     }
-    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table>\n<tr><th>Container</th>"
-           "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
-           "<th>Owner</th>";
+    // Captions of the narrow columns stand upright, as in the grid, so that the table fits a page.
+    out << "</table>\n<h2>Non-zero rights per object and account</h2>\n<table "
+           "class=\"r\">\n<thead><tr><th>Container"
+           "</th><th>Object</th><th class=\"v\">U/G</th><th>Account</th><th class=\"v\">Perm Exp</th>"
+           "<th class=\"v\">Perm All</th><th class=\"v\">Inherit</th><th class=\"v\">Owner</th>";
     for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
         const TSecColInfo& c = SecColInfo[static_cast<std::size_t>(col)];
-        out << "<th bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
+        out << "<th class=\"v\" bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
             << html(std::string(c.Caption)) << "</th>";
     }
-    out << "</tr>\n";
+    out << "</tr></thead>\n";
+    std::vector<std::string> cellOpen;
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col)
+        cellOpen.push_back("<td class=\"" + bandClass(bands, col) + "\">");
     for (const TPermRow& r : Rows) {
         out << "<tr><td>" << html(r.Container) << "</td><td>" << html(r.ObjectName) << "</td><td class=\"c\">"
             << r.Kind << "</td><td>" << html(r.UGName) << "</td><td class=\"h\">" << PermHex(r.Explicit)
             << "</td><td class=\"h\">" << PermHex(r.Effective) << "</td><td class=\"c\">" << r.Inherit
             << "</td><td class=\"c\">" << r.Owner << "</td>";
-        for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
-            const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;
-            out << "<td class=\"c\" align=\"center\""
-                << (colour ? " bgcolor=\"" + cssColour(colour) + "\"" : "") << ">"
+        for (int col = FirstPermColumn; col <= LastPermColumn; ++col)
+            out << cellOpen[static_cast<std::size_t>(col - FirstPermColumn)]
                 << r.Letters[static_cast<std::size_t>(col - FirstPermColumn)] << "</td>";
-        }
         out << "</tr>\n";
     }
     out << "</table>\n<h2>Legend</h2>\n<table>\n";
