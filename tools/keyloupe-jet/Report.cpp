@@ -50,20 +50,22 @@ std::string formatOption(const Invocation& inv, std::initializer_list<const char
     throw UsageError("--format must be " + list + ", not \"" + format + "\"");
 }
 
-// The grid's shown rows, header row first, one CSV record each.
-void writeGridCsv(const TStringGridModel& model, std::ostream& out) {
+// The grid's shown rows, header row first: TAB-separated lines ending in LF, as the "Copy" button copies
+// them but for the line end, or CSV records ending in CR LF. Written row by row.
+void writeGridRows(const TStringGridModel& model, bool csv, std::ostream& out) {
     TCellStringTable::InlineBuffer buffer;
-    std::string record;
+    std::string line;
     const int rows = model.displayRowCount();
     for (int d = 0; d < rows; ++d) {
         const int row = model.realRowIndex(d);
-        record.clear();
+        line.clear();
         for (int col = 0; col < model.colCount(); ++col) {
-            if (col > 0) record += ',';
-            record += CsvField(model.cellView(col, row, buffer).toString().toStdString());
+            if (col > 0) line += csv ? ',' : '\t';
+            const std::string cell = model.cellView(col, row, buffer).toString().toStdString();
+            line += csv ? CsvField(cell) : cell;
         }
-        record += "\r\n";
-        out << record;
+        line += csv ? "\r\n" : "\n";
+        out << line;
     }
 }
 
@@ -95,13 +97,7 @@ void writeGrid(const Invocation& inv, Session& session, dao::Database& db, const
     AddPermsFilterConditions(model, flags);
     model.setFilterActive(flags > 0);
 
-    if (format == "csv") {
-        writeGridCsv(model, out);
-        return;
-    }
-    QString text = model.copyText();
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    out << text.toStdString();
+    writeGridRows(model, format == "csv", out);
 }
 
 std::string localNow() {
