@@ -140,7 +140,8 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
            "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
            "td.h{font-family:monospace}td.n{white-space:nowrap}td.g{background:#B8FFCC}td.p{background:#"
            "FFDFFF}"
-           "td.v{background:#FFCAFF}td.y{background:#ABFFFF}"
+           "td.v{background:#FFCAFF}td.y{background:#ABFFFF}*{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
+           "thead{display:table-header-group}"
            "@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
         << "</style></head><body>\n";
     if (Parts & ReportFront) writeFront(out, H, S, F, Accounts);
@@ -235,7 +236,7 @@ const char* bandClass(std::uint32_t colour) {
 
 void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows) {
     out << "<h2>Non-zero rights per object and account</h2>\n<table "
-           "style=\"font-size:7pt\">\n<tr><th>Container</th>"
+           "style=\"font-size:7pt\">\n<thead><tr><th>Container</th>"
            "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
            "<th>Owner</th>";
     for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
@@ -243,7 +244,7 @@ void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows) {
         out << "<th bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
             << stackedCaption(c.Caption) << "</th>";
     }
-    out << "</tr>\n";
+    out << "</tr></thead>\n";
     // Cells that never wrap: the columns take their content's width and the table fits a landscape page.
     const char* td = "<td class=\"n\">";
     for (const TPermRow& r : Rows) {

@@ -311,19 +311,22 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                         "Users/Groups tab (\"Delete User\").",
                     {}, {}, u);
         }
-        if (std::any_of(In.AdminsMembers.begin(), In.AdminsMembers.end(),
-                        [](const std::string& m) { return dao::engine::equalNoCase(m, "admin"); }))
-            add(TSeverity::Medium, "admin is still a member of Admins.", "workgroup file",
-                "admin is the account Access logs in with when it asks nobody, so whoever learns admin's "
-                "password "
-                "in this workgroup administers every database secured with it.",
-                "Make an account of your own a member of Admins, then remove admin from Admins on the "
-                "Users/Groups "
-                "tab (\"Remove User from Group\").",
-                {}, {}, "admin");
     } else {
         r.Notes.push_back("Passwords were not checked: " + In.PasswordsProblem);
     }
+    // Any login may read who is in Admins, so this needs no password check; genuine workgroup files are
+    // left out, as for the passwords.
+    if (In.OwnWorkgroup &&
+        std::any_of(In.AdminsMembers.begin(), In.AdminsMembers.end(),
+                    [](const std::string& m) { return dao::engine::equalNoCase(m, "admin"); }))
+        add(TSeverity::Medium, "admin is still a member of Admins.", "workgroup file",
+            "admin is the account Access logs in with when it asks nobody, so whoever learns admin's "
+            "password "
+            "in this workgroup administers every database secured with it.",
+            "Make an account of your own a member of Admins, then remove admin from Admins on the "
+            "Users/Groups "
+            "tab (\"Remove User from Group\").",
+            {}, {}, "admin");
 
     std::stable_sort(r.Findings.begin(), r.Findings.end(),
                      [](const TFinding& a, const TFinding& b) { return a.Severity < b.Severity; });
@@ -345,6 +348,7 @@ TAuditInputs ReadAuditInputs(const dao::WorkspacePtr& Workspace, const dao::Data
     } catch (const dao::DaoError&) {
         // A workgroup without an Admins group has no members of it to report.
     }
+    in.OwnWorkgroup = !Database->AuditOnly();
     if (Database->AuditOnly()) {
         in.PasswordsProblem = "the passwords of a genuine Jet workgroup file cannot be checked (Jet's stored "
                               "password scheme is not public).";

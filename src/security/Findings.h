@@ -37,6 +37,7 @@ struct TAuditInputs {
     std::string PasswordsProblem;
     std::vector<std::string> EmptyPasswordUsers;
     std::vector<std::string> AdminsMembers; // users in Admins
+    bool OwnWorkgroup = false;              // the engine's own workgroup file, not a genuine one
 };
 
 struct TFindingsResult {

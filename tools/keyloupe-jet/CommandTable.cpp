@@ -103,13 +103,23 @@ const std::vector<CommandSpec>& commandTable() {
          true,
          cmdDump},
         {"report",
-         "DB [--hide-system] [--hide-zero] [--sort object|usergroup]",
-         "print the permissions grid as Keyloupe shows it after a refresh, TAB-separated",
+         "DB [--format text|csv|html] [--hide-system] [--hide-zero] [--sort object|usergroup]",
+         "print the permissions grid as Keyloupe shows it after a refresh (text: TAB-separated; csv:\n"
+         "      RFC 4180), or the audit report (html: header, summary, findings, accounts, non-zero rights)",
          1,
          1,
-         {"hide-system", "hide-zero", "sort"},
+         {"format", "hide-system", "hide-zero", "sort"},
          true,
          cmdReport},
+        {"findings",
+         "DB [--format text|csv]",
+         "print the security findings: what is open to people who should not have it, what to change",
+         1,
+         1,
+         {"format"},
+         true,
+         nullptr,
+         cmdFindings},
         {"demo",
          "DIR [--objects N] [--users N] [--groups N]",
          "write the demo files (see below), or with a size option a synthetic database",
@@ -137,7 +147,8 @@ std::string usageLine(const CommandSpec& command) {
 void printHelp(std::ostream& out) {
     out << "usage: " << ProgramName << " [OPTIONS] COMMAND ARGS...\n"
         << "Administers Jet workgroup files (.mdw) and databases (.mdb). Options may also follow the\n"
-        << "command; \"--\" ends them. Errors go to stderr; the exit status is 1 on failure.\n\n"
+        << "command; \"--\" ends them. Errors go to stderr. Exit status: 0 on success, 1 on failure, and\n"
+        << FindingsExitStatus << " from findings when it found something (0 when it found nothing).\n\n"
         << "Options:\n"
         << "  --workgroup FILE   workgroup file to log in to (every command but create-workgroup, demo)\n"
         << "  --user NAME        account to log in as (default admin)\n"
@@ -153,10 +164,13 @@ void printHelp(std::ostream& out) {
     out << "\nPermission values are hexadecimal (e.g. FFFFF). dump prints them with at least five digits\n"
         << "and '?' where the logged-in user may not read a value.\n\n"
         << "demo DIR writes " << DemoWorkgroupFile << " (admin, empty password), " << DemoShopFile
-        << " (a secured shop, format 4.0) and\n"
-        << DemoLegacyFile << " (format 3.0, default permissions). Its accounts:\n";
+        << " (a secured shop, format 4.0, made by shopadmin,\n"
+        << "with planted weaknesses for findings) and " << DemoLegacyFile
+        << " (format 3.0, default permissions). Its accounts:\n";
     for (const DemoAccount& user : demoUsers()) {
-        out << "  " << user.name << "  password " << user.password << ", PID " << user.pid;
+        out << "  " << user.name << "  "
+            << (user.password.empty() ? std::string("no password") : "password " + std::string(user.password))
+            << ", PID " << user.pid;
         for (std::string_view group : user.groups)
             if (!group.empty()) out << ", " << group;
         if (user.deleted)

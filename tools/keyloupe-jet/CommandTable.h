@@ -11,6 +11,8 @@ namespace jettool {
 struct Invocation;
 
 using CommandHandler = void (*)(const Invocation& invocation, std::ostream& out);
+// A handler whose success has more than one exit status (findings: 0 or FindingsExitStatus).
+using CommandStatusHandler = int (*)(const Invocation& invocation, std::ostream& out);
 
 struct CommandSpec {
     std::string_view name;                 // the command word
@@ -21,6 +23,7 @@ struct CommandSpec {
     std::vector<std::string_view> options; // its own options (each takes a value), without dashes
     bool needsWorkgroup = false;           // logs in, so --workgroup is required
     CommandHandler handler = nullptr;
+    CommandStatusHandler statusHandler = nullptr; // instead of handler
 };
 
 const std::vector<CommandSpec>& commandTable();

@@ -40,8 +40,10 @@ void cmdDump(const Invocation& inv, std::ostream& out);
 // read is written as "?".
 void writeDump(dao::Workspace& workspace, dao::Database& db, std::ostream& out);
 
-// The permissions grid as text (Report.cpp).
+// The permissions grid as text or CSV, or the audit report as HTML (Report.cpp).
 void cmdReport(const Invocation& inv, std::ostream& out);
+// The security findings as text or CSV; returns 0 when there are none, else FindingsExitStatus.
+int cmdFindings(const Invocation& inv, std::ostream& out);
 
 // Demo files (Demo.cpp).
 void cmdDemo(const Invocation& inv, std::ostream& out);

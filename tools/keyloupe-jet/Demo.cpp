@@ -1,5 +1,7 @@
-// The demo files: system.mdw with a handful of staff accounts, shop.mdb secured the way an
-// administrator would secure a small shop database, and legacy97.mdb left at the engine's defaults.
+// The demo files: system.mdw with a handful of staff accounts, shop.mdb secured the way a careful
+// administrator secures a small shop database (made and owned by its own administrator account, the
+// Users group stripped of rights) but for a few planted slips, and legacy97.mdb left at the engine's
+// defaults.
 #include "Demo.h"
 
 #include "Commands.h"
@@ -30,13 +32,18 @@ constexpr std::int32_t ModuleRead = 0x00002;  // ModReadDef
 constexpr std::int32_t ModuleWrite = 0x10006; // ModWriteDef
 constexpr std::int32_t DbOpen = 0x00002;      // DBOpen on MSysDb
 
+// shopadmin made shop.mdb and owns it; frank is the temp whose password nobody set.
 constexpr DemoAccount Users[] = {
+    {"shopadmin", "shopadmin-pid-1000", "shopadmin1", {"Admins", ""}, false},
     {"alice", "alice-pid-1001", "alice1", {"Sales", ""}, false},
     {"bob", "bob-pid-1002", "bob1", {"Sales", "Managers"}, false},
     {"carol", "carol-pid-1003", "carol1", {"Managers", ""}, false},
     {"dave", "dave-pid-1004", "dave1", {"Auditors", ""}, false},
     {"erin", "erin-pid-1005", "erin1", {"Sales", ""}, true},
+    {"frank", "frank-pid-1006", "", {"Sales", ""}, false},
 };
+
+constexpr const DemoAccount& ShopAdmin = Users[0];
 
 constexpr std::array<std::string_view, 2> Groups[] = {
     {"Sales", "sales-pid-2001"},
@@ -201,6 +208,15 @@ void buildShop(dao::Workspace& ws, const std::string& path) {
     aces->SetPermissions(aces->Permissions() | TableRead);
 }
 
+// The slips a careful administrator still makes, for the findings to name: Users, which is the same
+// group in every workgroup file, kept the right to change Products and to open the stock list, and a
+// form imported in a session as admin, the same user in every workgroup file, is still admin's.
+void plantWeaknesses(dao::Database& db) {
+    setPermissions(db, "Tables", "Products", "Users", TableEdit);
+    setPermissions(db, "Reports", "rptStockList", "Users", FormOpen);
+    findObject(db, "Forms", "frmSwitchboard")->SetOwner("admin");
+}
+
 void buildLegacy(dao::Workspace& ws, const std::string& path) {
     dao::DatabasePtr db = ws.CreateDatabase(path, "3.0");
     for (const char* name : {"Calls", "Companies", "Contacts"})
@@ -256,7 +272,12 @@ void makeShopDemo(const std::filesystem::path& dir, std::ostream& out) {
     Session session("3.6", files.path(0), "admin", "");
     dao::Workspace& ws = session.workspace();
     createAccounts(ws);
-    buildShop(ws, files.path(1));
+    {
+        // The shop's own administrator makes it, so that it and its objects are not admin's.
+        Session shopAdmin("3.6", files.path(0), std::string(ShopAdmin.name), std::string(ShopAdmin.password));
+        buildShop(shopAdmin.workspace(), files.path(1));
+        plantWeaknesses(*shopAdmin.openDatabase(files.path(1), false));
+    }
     for (const DemoAccount& user : Users)
         if (user.deleted) ws.Users()->Delete(std::string(user.name));
     buildLegacy(ws, files.path(2));

@@ -12,13 +12,15 @@ namespace jettool {
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     try {
         Invocation invocation = parseArguments(args);
-        if (invocation.help) {
+        int status = 0;
+        if (invocation.help)
             printHelp(out);
-        } else {
+        else if (invocation.command->statusHandler)
+            status = invocation.command->statusHandler(invocation, out);
+        else
             invocation.command->handler(invocation, out);
-        }
         out.flush();
-        return 0;
+        return status;
     } catch (const com::ComError& e) {
         err << ProgramName << ": " << com::errorMessage(e.status(), e.description()) << '\n';
     } catch (const std::exception& e) {

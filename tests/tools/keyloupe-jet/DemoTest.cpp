@@ -1,9 +1,13 @@
 // The demo files: what they hold, the orphan situation they set up, and the refusal to overwrite.
 #include "Demo.h"
+#include "JetTool.h"
 #include "Session.h"
 #include "ToolTestSupport.h"
 
+#include "dao/engine/Sid.h"
+
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 
 using namespace jettool;
@@ -168,6 +172,75 @@ TEST_F(JetToolDemo, MSysACEsReadableByAdminsInShopOnly) {
     } catch (const dao::DaoError& e) {
         EXPECT_EQ(e.number(), dao::errNoReadData);
     }
+}
+
+// The planted weaknesses of the shop, each named once, and the unsecured legacy database's worst one.
+TEST_F(JetToolDemo, FindingsNameThePlantedWeaknesses) {
+    const auto r = runTool({"findings", file(DemoShopFile), "--workgroup", workgroup()});
+    EXPECT_EQ(r.status, FindingsExitStatus) << r.err;
+    std::vector<std::string> heads;
+    for (const std::string& line : splitLines(r.out))
+        if (line[0] == '[') heads.push_back(line);
+    const DemoAccount& erin = deletedUser();
+    const std::string orphan =
+        "An entry of the unknown SID " + dao::engine::accountSid(erin.name, erin.pid).hex() + " holds ";
+    EXPECT_EQ(heads, (std::vector<std::string>{
+                         "[high] Tables \\ Products: The Users group holds ReadDef, RetrieveData, "
+                         "InsertData, ReplaceData.",
+                         "[high] workgroup file: 'admin' is a member of Admins and has no password.",
+                         "[medium] Reports \\ rptStockList: The Users group holds FrmRptExecute.",
+                         "[medium] Forms: admin owns 1 object: Forms \\ frmSwitchboard.",
+                         "[medium] workgroup file: 'frank' has no password.",
+                         "[medium] workgroup file: admin is still a member of Admins.",
+                         "[low] Tables \\ Customers: " + orphan +
+                             "000F4: ReadDef, RetrieveData, InsertData, ReplaceData, DeleteData.",
+                         "[low] Tables \\ Orders: " + orphan +
+                             "000F4: ReadDef, RetrieveData, InsertData, ReplaceData, DeleteData.",
+                         "[low] Forms \\ frmCustomers: " + orphan + "00100: FrmRptExecute.",
+                     }))
+        << r.out;
+    EXPECT_EQ(splitLines(r.out).back(), "9 findings");
+
+    const auto csv = runTool({"findings", file(DemoShopFile), "--workgroup", workgroup(), "--format", "csv"});
+    EXPECT_EQ(csv.status, FindingsExitStatus);
+    const auto records = splitLines(csv.out);
+    ASSERT_EQ(records.size(), 10u);
+    EXPECT_EQ(records[1].rfind("high,Tables \\ Products,\"The Users group holds ReadDef, RetrieveData, "
+                               "InsertData, ReplaceData.\",",
+                               0),
+              0u)
+        << records[1];
+    EXPECT_EQ(records[1].substr(records[1].size() - 23), ",Tables,Products,Users\r");
+
+    const auto legacy = runTool({"findings", file(DemoLegacyFile), "--workgroup", workgroup()});
+    EXPECT_EQ(legacy.status, FindingsExitStatus);
+    EXPECT_NE(legacy.out.find("\n[high] Databases \\ MSysDb: The database (MSysDb) is owned by admin.\n"),
+              std::string::npos)
+        << legacy.out;
+}
+
+TEST_F(JetToolDemo, HtmlReportSaysWhatWasAuditedByWhomAndTheFigures) {
+    const auto r = runTool({"report", file(DemoShopFile), "--workgroup", workgroup(), "--format", "html"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string& h = r.out;
+    for (const std::string& row :
+         {"<th align=\"left\">Database</th><td>" + file(DemoShopFile) + " (Keyloupe's own file)</td>",
+          "<th align=\"left\">Workgroup file</th><td>" + workgroup() + " (Keyloupe's own file)</td>",
+          std::string("<th align=\"left\">Logged in as</th><td>admin</td>"),
+          std::string("<th align=\"left\">Keyloupe version</th><td>1.0.0</td>"),
+          // erin's three entries are the orphans; nine findings.
+          std::string("<td>Orphan permissions [B - A]</td><td align=\"right\">3</td>"),
+          std::string("<td>Findings</td><td align=\"right\">9</td>")})
+        EXPECT_NE(h.find(row), std::string::npos) << row;
+    const auto when = h.find("Date and time</th><td>");
+    ASSERT_NE(when, std::string::npos);
+    EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(h[when + 22]))) << h.substr(when, 60);
+    // Only rows with rights: Users holds nothing on Customers, so no such row.
+    EXPECT_EQ(h.find("<td>Tables</td><td>Customers</td><td class=\"c\">G</td><td>Users</td>"),
+              std::string::npos);
+    EXPECT_NE(h.find("<td>Tables</td><td>Customers</td><td class=\"c\">G</td><td>Sales</td>"),
+              std::string::npos);
+    EXPECT_EQ(h.substr(h.size() - 15), "</body></html>\n");
 }
 
 class JetToolSyntheticDemo : public TempDirTest {};

@@ -105,9 +105,14 @@ TEST(JetToolOptions, HelpListsEveryCommandAndTheDemoLogins) {
                   std::string::npos)
             << spec.name;
     for (const DemoAccount& user : demoUsers())
-        EXPECT_NE(result.out.find(std::string(user.name) + "  password " + std::string(user.password)),
+        EXPECT_NE(result.out.find(std::string(user.name) +
+                                  (user.password.empty() ? std::string("  no password")
+                                                         : "  password " + std::string(user.password))),
                   std::string::npos)
             << user.name;
+    EXPECT_NE(result.out.find("1 on failure, and\n3 from findings when it found something"),
+              std::string::npos)
+        << result.out;
 }
 
 TEST(JetToolValues, PermissionHexFlagsAndCounts) {
