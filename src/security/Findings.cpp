@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr std::size_t kListed = 10; // objects named in one finding before "and N more"
+constexpr std::size_t kListed = 10;   // objects named in one finding before "and N more"
+constexpr std::size_t kGroupFrom = 4; // objects sharing a finding that make one finding for a container
 
 bool isLetterExplicit(char c) {
     return c == 'E' || c == 'e' || c == 'J';
@@ -64,9 +65,17 @@ public:
         if (fresh) m_order.push_back(key);
         it->second.push_back(std::move(item));
     }
+    // Calls f with each group of at least kGroupFrom items, and with every item of a smaller group on
+    // its own: a few objects are named one by one, many in one list.
     template <class F> void each(F&& f) const {
-        for (const std::string& k : m_order)
-            f(m_groups.at(k));
+        for (const std::string& k : m_order) {
+            const std::vector<T>& group = m_groups.at(k);
+            if (group.size() >= kGroupFrom)
+                f(group);
+            else
+                for (const T& item : group)
+                    f(std::vector<T>{item});
+        }
     }
 
 private:
@@ -122,7 +131,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
     Grouped<const Kept*> usersRights;
     for (const Kept& k : m_kept) {
         if (!k.Users || (!k.Writes && k.Object.rfind("MSys", 0) == 0)) continue;
-        usersRights.add(k.Container + '\n' + k.Rights, &k);
+        usersRights.add(k.Container + '\n' + (k.Object == ContainerObjectName ? "" : k.Rights), &k);
     }
     usersRights.each([&](const std::vector<const Kept*>& group) {
         const Kept& k = *group.front();
