@@ -371,7 +371,8 @@ private slots:
             if (c.hideSystem) args.push_back("--hide-system");
             if (c.hideZero) args.push_back("--hide-zero");
             std::ostringstream out, err;
-            QCOMPARE(jettool::run(args, out, err), 0);
+            std::istringstream noInput;
+            QCOMPARE(jettool::run(args, out, err, noInput), 0);
             QCOMPARE(QString::fromStdString(out.str()), grid);
         }
     }

@@ -61,6 +61,12 @@ void cmdSetPassword(const Invocation& inv, std::ostream&) {
     session.workspace().Users()->Item(Variant(inv.global.user))->NewPassword(inv.global.password, inv.arg(0));
 }
 
+void cmdClearPassword(const Invocation& inv, std::ostream&) {
+    Session session(inv.global);
+    // Members of Admins set another user's password without the old one.
+    session.workspace().Users()->Item(Variant(inv.arg(0)))->NewPassword("", "");
+}
+
 void cmdAccounts(const Invocation& inv, std::ostream& out) {
     Session session(inv.global);
     dao::Workspace& ws = session.workspace();

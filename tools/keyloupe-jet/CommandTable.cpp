@@ -53,6 +53,14 @@ const std::vector<CommandSpec>& commandTable() {
          {},
          true,
          cmdSetPassword},
+        {"clear-password",
+         "USER",
+         "clear another user's password (members of Admins)",
+         1,
+         1,
+         {},
+         true,
+         cmdClearPassword},
         {"accounts",
          "",
          "list the accounts: U or G, name, then the groups of a user (TAB-separated)",
@@ -152,9 +160,12 @@ void printHelp(std::ostream& out) {
         << "Options:\n"
         << "  --workgroup FILE   workgroup file to log in to (every command but create-workgroup, demo)\n"
         << "  --user NAME        account to log in as (default admin)\n"
-        << "  --password TEXT    its password (default empty)\n"
+        << "  --password TEXT    its password (default empty; typed at a prompt when standard input is a\n"
+        << "                     terminal and neither password option is given)\n"
+        << "  --password-stdin   read the password from the first line of standard input\n"
         << "  --dao 3.5|3.6      engine version (default 3.6)\n"
-        << "  --help             this text\n\n"
+        << "  --help             this text\n"
+        << "  --version          the version\n\n"
         << "Commands:\n";
     for (const CommandSpec& spec : commandTable()) {
         out << "  " << spec.name;

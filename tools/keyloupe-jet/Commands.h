@@ -22,6 +22,7 @@ void cmdDeleteGroup(const Invocation& inv, std::ostream& out);
 void cmdAddMember(const Invocation& inv, std::ostream& out);
 void cmdRemoveMember(const Invocation& inv, std::ostream& out);
 void cmdSetPassword(const Invocation& inv, std::ostream& out);
+void cmdClearPassword(const Invocation& inv, std::ostream& out);
 void cmdAccounts(const Invocation& inv, std::ostream& out);
 
 // Objects and their security (ObjectCommands.cpp).

@@ -2,6 +2,7 @@
 // keyloupe-jet: the command-line companion of the Jet engine. It creates workgroup files, databases,
 // accounts and demo data, changes permissions, owners and inherit flags, and prints the security
 // catalogue. Every engine call goes through the DAO object model.
+#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ inline constexpr int FindingsExitStatus = 3;
 // Runs one invocation. args are the command-line arguments without the program name. Normal output goes
 // to out; a failure is written to err as "keyloupe-jet: " followed by its message. Returns the exit
 // status: 0 on success, 1 on any failure.
+//
+// The password of a command that logs in is --password, else with --password-stdin the first line of
+// in, else, when standard input is a terminal, typed at a prompt without echo; else empty.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in);
 
 } // namespace jettool

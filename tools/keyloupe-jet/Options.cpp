@@ -20,7 +20,7 @@ std::string Invocation::option(const std::string& name, const std::string& fallb
 
 namespace {
 
-enum class OptionKind { Unknown, Help, Global, Command };
+enum class OptionKind { Unknown, Help, Version, Global, Command };
 
 bool isHelp(std::string_view token) {
     return token == "--help" || token == "-h";
@@ -28,7 +28,9 @@ bool isHelp(std::string_view token) {
 
 OptionKind classify(std::string_view name) {
     if (name == "help") return OptionKind::Help;
-    if (name == "workgroup" || name == "user" || name == "password" || name == "dao")
+    if (name == "version") return OptionKind::Version;
+    if (name == "workgroup" || name == "user" || name == "password" || name == "password-stdin" ||
+        name == "dao")
         return OptionKind::Global;
     for (const CommandSpec& spec : commandTable())
         if (std::find(spec.options.begin(), spec.options.end(), name) != spec.options.end())
@@ -38,7 +40,7 @@ OptionKind classify(std::string_view name) {
 
 // Command options that stand alone, without a value.
 bool isFlagOption(const std::string& name) {
-    return name == "hide-system" || name == "hide-zero";
+    return name == "hide-system" || name == "hide-zero" || name == "password-stdin";
 }
 
 void setGlobal(GlobalOptions& global, const std::string& name, const std::string& value) {
@@ -46,9 +48,12 @@ void setGlobal(GlobalOptions& global, const std::string& name, const std::string
         global.workgroup = value;
     else if (name == "user")
         global.user = value;
-    else if (name == "password")
+    else if (name == "password") {
         global.password = value;
-    else if (name == "dao") {
+        global.passwordGiven = true;
+    } else if (name == "password-stdin") {
+        global.passwordStdin = value == "true";
+    } else if (name == "dao") {
         if (value != "3.5" && value != "3.6")
             throw UsageError("--dao must be 3.5 or 3.6, not \"" + value + "\"");
         global.daoVersion = value;
@@ -104,6 +109,10 @@ Invocation parseArguments(const std::vector<std::string>& args) {
             inv.help = true;
             continue;
         }
+        if (kind == OptionKind::Version) {
+            inv.version = true;
+            continue;
+        }
         if (kind == OptionKind::Unknown) {
             fail("unknown option --" + name + seeHelp());
             continue;
@@ -126,8 +135,10 @@ Invocation parseArguments(const std::vector<std::string>& args) {
             commandOptions.emplace_back(name, *value);
         }
     }
-    if (inv.help) return inv;
+    if (inv.help || inv.version) return inv;
     if (firstError) throw *firstError;
+    if (inv.global.passwordGiven && inv.global.passwordStdin)
+        throw UsageError("--password and --password-stdin exclude each other");
 
     if (!haveCommand) throw UsageError("no command given" + seeHelp());
     inv.command = findCommand(commandWord);

@@ -22,11 +22,14 @@ struct GlobalOptions {
     std::optional<std::string> workgroup; // --workgroup FILE
     std::string user = "admin";           // --user NAME
     std::string password;                 // --password TEXT
+    bool passwordGiven = false;           // --password was given
+    bool passwordStdin = false;           // --password-stdin: the password is the first line of stdin
     std::string daoVersion = "3.6";       // --dao 3.5|3.6
 };
 
 struct Invocation {
-    bool help = false; // --help was given: nothing else is validated or run
+    bool help = false;    // --help was given: nothing else is validated or run
+    bool version = false; // --version was given: likewise
     GlobalOptions global;
     const CommandSpec* command = nullptr;
     std::vector<std::string> args;              // positional arguments after the command word

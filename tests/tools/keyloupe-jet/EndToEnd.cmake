@@ -3,13 +3,13 @@
 file(REMOVE_RECURSE "${WORKDIR}")
 
 execute_process(COMMAND "${TOOL}" demo "${WORKDIR}"
-    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    INPUT_FILE /dev/null RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "demo failed (${status}): ${err}")
 endif()
 
 execute_process(COMMAND "${TOOL}" dump "${WORKDIR}/shop.mdb" --workgroup "${WORKDIR}/system.mdw"
-    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    INPUT_FILE /dev/null RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "dump failed (${status}): ${err}")
 endif()
@@ -20,7 +20,7 @@ endif()
 
 execute_process(COMMAND "${TOOL}" dump "${WORKDIR}/shop.mdb" --workgroup "${WORKDIR}/system.mdw"
     --user alice --password wrong
-    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    INPUT_FILE /dev/null RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT status EQUAL 1 OR NOT err MATCHES "^keyloupe-jet: .+\n$" OR NOT out STREQUAL "")
     message(FATAL_ERROR "a bad login gave status ${status}, stdout '${out}', stderr '${err}'")
 endif()

@@ -205,3 +205,30 @@ TEST_F(JetToolRoundTrip, EngineErrorsSurfaceWithStatusOne) {
 }
 
 } // namespace
+
+namespace {
+
+// Passwords from standard input, and Admins clearing a forgotten one.
+TEST_F(JetToolRoundTrip, PasswordsFromStandardInputAndClearedByAdmins) {
+    const std::vector<std::string> kimLogin = {"accounts", "--workgroup", wg_,
+                                               "--user",   "kim",         "--password-stdin"};
+    EXPECT_EQ(runTool(kimLogin, "kimpass\n").status, 0);
+    EXPECT_EQ(runTool(kimLogin, "kimpass\r\n").status, 0);
+    EXPECT_EQ(runTool(kimLogin, "wrong\n").status, 1);
+    EXPECT_EQ(runTool(kimLogin, "").status, 1);
+    auto both = kimLogin;
+    both.insert(both.end(), {"--password", "kimpass"});
+    EXPECT_NE(runTool(both).err.find("exclude each other"), std::string::npos);
+
+    // kim may not clear admin's password; admin clears kim's.
+    EXPECT_EQ(as("kim", "kimpass", {"clear-password", "admin"}).status, 1);
+    ok({"clear-password", "kim"});
+    EXPECT_EQ(as("kim", "", {"accounts"}).status, 0);
+    EXPECT_EQ(as("kim", "kimpass", {"accounts"}).status, 1);
+
+    const ToolResult version = runTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "keyloupe-jet 1.0.0\n");
+}
+
+} // namespace

@@ -18,10 +18,12 @@ struct ToolResult {
     std::string err;
 };
 
-inline ToolResult runTool(const std::vector<std::string>& args) {
+// input is the tool's standard input; the tests never give it a terminal to prompt on.
+inline ToolResult runTool(const std::vector<std::string>& args, const std::string& input = {}) {
     std::ostringstream out, err;
+    std::istringstream in(input);
     ToolResult result;
-    result.status = run(args, out, err);
+    result.status = run(args, out, err, in);
     result.out = out.str();
     result.err = err.str();
     return result;
