@@ -283,6 +283,7 @@ void TForm1::SetAuditMode(bool audit) {
             : QString());
     ui->lb_AuditNote->setVisible(audit);
     ui->bt_UG_Add->setEnabled(!audit); // the matrix popup asks AuditMode as it opens
+    ui->mi_ChangePassword->setEnabled(!audit);
 }
 
 void TForm1::mi_AboutClick() {

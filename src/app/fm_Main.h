@@ -143,6 +143,8 @@ private:
     void pui_UGDeleteUserClick();
     void pui_UGDeleteGroupClick();
     void bt_UG_AddClick();
+    void pui_UGClearPasswordClick();
+    void mi_ChangePasswordClick();
 
     // findings, report and legend
     void ConnectFindingsHandlers();

@@ -5,8 +5,10 @@
 
 #include "commands/AccountCommands.h"
 #include "commands/Keyloupe_fm_Hex.h"
+#include "commands/Keyloupe_fm_Password.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
 #include "commands/PermCommands.h"
+#include "ui/Dialogs.h"
 #include "security/PermissionColumns.h"
 
 #include <QMenu>
@@ -47,6 +49,8 @@ void TForm1::CreatePopupMenus() {
     addSeparator(pu_UserGroups, "N3");
     addItem(pu_UserGroups, "pui_UGDeleteUser", QStringLiteral("Delete User"));
     addItem(pu_UserGroups, "pui_UGDeleteGroup", QStringLiteral("Delete Group"));
+    addSeparator(pu_UserGroups, "N4");
+    addItem(pu_UserGroups, "pui_UGClearPassword", QStringLiteral("Clear Password"));
 }
 
 namespace {
@@ -99,6 +103,9 @@ void TForm1::ConnectCommandHandlers() {
     connect(item(pu_UserGroups, "pui_UGDeleteGroup"), &QAction::triggered, this,
             &TForm1::pui_UGDeleteGroupClick);
     connect(ui->bt_UG_Add, &QPushButton::clicked, this, &TForm1::bt_UG_AddClick);
+    connect(item(pu_UserGroups, "pui_UGClearPassword"), &QAction::triggered, this,
+            &TForm1::pui_UGClearPasswordClick);
+    connect(ui->mi_ChangePassword, &QAction::triggered, this, &TForm1::mi_ChangePasswordClick);
 }
 
 void TForm1::pu_PermsPopup() {
@@ -133,6 +140,27 @@ void TForm1::pu_UserGroupsPopup() {
         action->setEnabled(false);
     for (const auto& [name, command] : items)
         item(pu_UserGroups, name)->setEnabled(!AuditMode && UGCommandApplies(command, names));
+    item(pu_UserGroups, "pui_UGClearPassword")->setEnabled(!AuditMode && !names.User.isEmpty());
+}
+
+void TForm1::pui_UGClearPasswordClick() {
+    const TUGNames names = UGNamesAtCurrentCell(*ui->asg_UG);
+    if (!names.User.isEmpty()) ::ClearUserPassword(*this, names.User);
+}
+
+void TForm1::mi_ChangePasswordClick() {
+    const QString user = ui->cb_Username->currentText();
+    if (user.isEmpty()) {
+        ui::showMessage(QStringLiteral("Enter your user name on the Database/Login tab first."));
+        return;
+    }
+    Tfm_Password dialog(this);
+    if (ui::showModal(dialog) != QDialog::Accepted) return;
+    if (::ChangeOwnPassword(*this, user, dialog.OldPassword(), dialog.NewPassword())) {
+        // The login must use the new password from now on.
+        ui->cb_Password->setEditText(dialog.NewPassword());
+        ui::showMessage(QStringLiteral("The password of ") + user + QStringLiteral(" was changed."));
+    }
 }
 
 void TForm1::pui_PermAddClick() {

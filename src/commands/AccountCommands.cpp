@@ -69,3 +69,39 @@ void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
     host.DisconnectDB();
     host.RefreshAll();
 }
+
+void ClearUserPassword(TConnectionHost& host, const QString& userName) {
+    if (host.ConnectFromLogin()) {
+        try {
+            if (confirmed(QStringLiteral("OK to clear the password of User: ") + userName +
+                          QStringLiteral("?")))
+                DAOCall([&] {
+                    host.db1().GetUsers()->Item(com::Variant(DaoText(userName)))->NewPassword("", "");
+                });
+        } catch (const std::exception& e) {
+            ShowCommandError(e);
+        }
+    }
+    host.DisconnectDB();
+    host.RefreshAll();
+}
+
+bool ChangeOwnPassword(TConnectionHost& host, const QString& userName, const QString& oldPassword,
+                       const QString& newPassword) {
+    bool changed = false;
+    if (host.ConnectFromLogin()) {
+        try {
+            DAOCall([&] {
+                host.db1()
+                    .GetUsers()
+                    ->Item(com::Variant(DaoText(userName)))
+                    ->NewPassword(DaoText(oldPassword), DaoText(newPassword));
+            });
+            changed = true;
+        } catch (const std::exception& e) {
+            ShowCommandError(e);
+        }
+    }
+    host.DisconnectDB();
+    return changed;
+}

@@ -20,3 +20,12 @@ void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userN
 // (name, PID, password) or the group (name, PID; the password is not used). An empty name is refused
 // with "Name must not be blank." before any connection; the refresh follows in every case but Cancel.
 void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog);
+
+// "Clear Password" on a user's row of the matrix: asks, then empties the user's password. Only members
+// of Admins may set another user's password; the engine refuses anyone else. The refresh follows.
+void ClearUserPassword(TConnectionHost& host, const QString& userName);
+
+// "Change Password...": the logged-in user userName changes their own password with the old one.
+// Returns true when it was changed; a failure is shown as "Error: " and its message.
+bool ChangeOwnPassword(TConnectionHost& host, const QString& userName, const QString& oldPassword,
+                       const QString& newPassword);

@@ -5,7 +5,9 @@
 #include "commands/AccountCommands.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,6 +42,16 @@ class AccountCommandsTest : public QObject {
     QTemporaryDir tmp;
     TCommandFiles files;
     int run = 0;
+
+    // Whether a login of user with password succeeds on the current test files.
+    bool daoLogin(const QString& user, const QString& password) {
+        try {
+            LoginWorkspace(files.mdw, user.toStdString(), password.toStdString());
+            return true;
+        } catch (const dao::DaoError&) {
+            return false;
+        }
+    }
 
     std::unique_ptr<TCommandApp> start(const QString& user = QStringLiteral("admin")) {
         files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
@@ -101,14 +113,64 @@ private slots:
         QVERIFY(app->hooks.messages.isEmpty());
     }
 
+    // Admins clear a forgotten password after asking; a user changes their own with the old one.
+    void passwordsAreClearedByAdminsAndChangedByTheirOwners() {
+        auto app = start();
+        TStringGrid& m = app->matrix();
+        const int alice = app->userRow(QStringLiteral("alice"));
+        app->hooks.confirmAnswers = {ui::Answer::No, ui::Answer::Yes};
+        app->rightClick(m, alice, 0, "pui_UGClearPassword");
+        QCOMPARE(app->hooks.confirmations,
+                 QStringList{QStringLiteral("OK to clear the password of User: alice?")});
+        QVERIFY(daoLogin(QStringLiteral("alice"), QStringLiteral("alice1")));
+        app->rightClick(m, alice, 0, "pui_UGClearPassword");
+        QVERIFY(!daoLogin(QStringLiteral("alice"), QStringLiteral("alice1")));
+        QVERIFY(daoLogin(QStringLiteral("alice"), QString()));
+        QVERIFY(app->hooks.messages.isEmpty());
+
+        // alice, no member of Admins, may not clear bob's; the engine's refusal is the box.
+        app->login(QStringLiteral("alice"));
+        app->hooks.confirmAnswers = {ui::Answer::Yes};
+        app->rightClick(m, app->userRow(QStringLiteral("bob")), 0, "pui_UGClearPassword");
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+
+        // She sets her own: the repeat must agree before OK is offered, the old one must be right.
+        app->hooks.messages.clear();
+        auto answer = [](const char* oldPw, const char* newPw, const char* repeat) {
+            return [=](QDialog& d) {
+                d.findChild<QLineEdit*>(QStringLiteral("tx_OldPassword"))->setText(QLatin1String(oldPw));
+                d.findChild<QLineEdit*>(QStringLiteral("tx_NewPassword"))->setText(QLatin1String(newPw));
+                d.findChild<QLineEdit*>(QStringLiteral("tx_RepeatPassword"))->setText(QLatin1String(repeat));
+                auto* ok = d.findChild<QDialogButtonBox*>(QStringLiteral("bb_Password"))
+                               ->button(QDialogButtonBox::Ok);
+                if (!ok->isEnabled()) return int(QDialog::Rejected);
+                ok->click();
+                return d.result();
+            };
+        };
+        auto* change = app->form().findChild<QAction*>(QStringLiteral("mi_ChangePassword"));
+        app->hooks.modalAnswers = {answer("", "new1", "new2"), answer("wrong", "new1", "new1"),
+                                   answer("", "new1", "new1")};
+        change->trigger();
+        QVERIFY(app->hooks.messages.isEmpty()); // a mismatch never reaches the engine
+        change->trigger();
+        QCOMPARE(app->hooks.messages.size(), 1);
+        QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
+        change->trigger();
+        QCOMPARE(app->hooks.messages.last(), QStringLiteral("The password of alice was changed."));
+        QCOMPARE(app->find<QComboBox>("cb_Password")->currentText(), QStringLiteral("new1"));
+        QVERIFY(daoLogin(QStringLiteral("alice"), QStringLiteral("new1")));
+    }
+
     void headerCellsOfferOnlyTheCommandsTheirNameServes() {
         auto app = start();
         TStringGrid& m = app->matrix();
         const int bob = app->userRow(QStringLiteral("bob"));
         const int sales = app->groupCol(Sales);
-        QCOMPARE(app->rightClick(m, bob, sales),
-                 QStringList({"pui_UGAdd", "pui_UGRemove", "pui_UGDeleteUser", "pui_UGDeleteGroup"}));
-        QCOMPARE(app->rightClick(m, bob, 0), QStringList{"pui_UGDeleteUser"});
+        QCOMPARE(app->rightClick(m, bob, sales), QStringList({"pui_UGAdd", "pui_UGRemove", "pui_UGDeleteUser",
+                                                              "pui_UGDeleteGroup", "pui_UGClearPassword"}));
+        QCOMPARE(app->rightClick(m, bob, 0), QStringList({"pui_UGDeleteUser", "pui_UGClearPassword"}));
         QCOMPARE(app->rightClick(m, 0, sales), QStringList{"pui_UGDeleteGroup"});
         QCOMPARE(app->rightClick(m, 0, 0), QStringList());
 
