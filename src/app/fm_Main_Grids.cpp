@@ -54,6 +54,7 @@ void TForm1::SetupPermissionsGrid() {
     grid.setHeaderFont(header);
     grid.setShowHints(true);
     grid.setHintColor(QColor(Qt::yellow));
+    grid.setAccessibleName(QStringLiteral("Permissions"));
     grid.setPopupMenu(pu_Perms);
     grid.setOnGetCellColor(&PermsCellColor);
     grid.setOnGetAlignment(&PermsCellAlignment);
@@ -82,6 +83,7 @@ void TForm1::SetupUsersGroupsGrid() {
     grid.setRowCount(5);
     grid.setFixedColCount(1);
     grid.setFixedRowCount(1);
+    grid.setAccessibleName(QStringLiteral("Users and groups"));
     grid.setPopupMenu(pu_UserGroups);
     grid.setOnGetFormat(&SetTextCompareStyle);
     ForwardGridEvents(this, grid, *m_ugHelper);

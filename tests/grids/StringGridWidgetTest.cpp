@@ -3,6 +3,7 @@
 #include "StringGrid.h"
 #include "ui/HintTiming.h"
 
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -292,4 +293,59 @@ TEST(StringGridWidget, AHintNamesTheCellUnderThePointerAndGoesWhenThePointerDoes
     grid.hide(); // a hidden grid is under no pointer
     EXPECT_TRUE(hintGone());
     ui::setHintTiming({});
+}
+
+// Assistive technology sees a table of the shown body rows, the header row as column headers, each
+// cell's text, and the current cell as the selection and focus.
+TEST(StringGridWidget, ExposesItselfAsATableToAssistiveTechnology) {
+    guiTestApp();
+    TStringGrid grid;
+    grid.setColCount(3);
+    grid.setRowCount(5);
+    grid.setFixedRowCount(1);
+    grid.setFixedColCount(1);
+    for (int c = 0; c < 3; ++c)
+        grid.setCell(c, 0, QString("H%1").arg(c));
+    for (int r = 1; r < 5; ++r)
+        for (int c = 0; c < 3; ++c)
+            grid.setCell(c, r, QString("r%1c%2").arg(r).arg(c));
+    grid.model().addFilterCondition(1, "r3c1"); // shows real row 3 alone
+    grid.model().setFilterActive(true);
+    grid.resize(300, 200);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    QAccessibleTableInterface* t = table->tableInterface();
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->rowCount(), 1);
+    EXPECT_EQ(t->cellAt(0, 2)->text(QAccessible::Name), "r3c2"); // table row 0 is real row 3
+    grid.model().setFilterActive(false);
+    EXPECT_EQ(t->rowCount(), 4);
+    EXPECT_EQ(t->columnCount(), 3);
+    EXPECT_EQ(t->cellAt(1, 2)->text(QAccessible::Name), "r2c2");
+    EXPECT_EQ(t->cellAt(1, 2)->role(), QAccessible::Cell);
+    auto* cellIf = t->cellAt(1, 2)->tableCellInterface();
+    ASSERT_TRUE(cellIf);
+    EXPECT_EQ(cellIf->rowIndex(), 1);
+    EXPECT_EQ(cellIf->columnIndex(), 2);
+    ASSERT_EQ(cellIf->columnHeaderCells().size(), 1);
+    EXPECT_EQ(cellIf->columnHeaderCells().front()->text(QAccessible::Name), "H2");
+    EXPECT_EQ(cellIf->columnHeaderCells().front()->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(t->columnDescription(0), "H0");
+    EXPECT_EQ(table->childCount(), 15); // header row and four rows of three
+    EXPECT_EQ(table->indexOfChild(t->cellAt(1, 2)), 8);
+    EXPECT_EQ(t->cellAt(4, 0), nullptr);
+
+    // (The offscreen platform has no accessibility bridge, so the focus events themselves are not seen.)
+    grid.setFocus();
+    grid.selectCell(2, 3);
+    ASSERT_EQ(t->selectedCellCount(), 1);
+    EXPECT_EQ(t->selectedCells().front()->text(QAccessible::Name), "r3c2");
+    EXPECT_TRUE(t->selectedCells().front()->state().selected);
+    EXPECT_EQ(table->focusChild(), t->selectedCells().front());
+    EXPECT_TRUE(t->selectRow(0));
+    EXPECT_EQ(grid.currentRow(), 1);
 }

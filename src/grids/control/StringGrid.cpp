@@ -1,5 +1,9 @@
 #include "StringGrid.h"
 
+#include "StringGridAccessible.h"
+
+#include <QAccessible>
+
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QHideEvent>
@@ -30,6 +34,7 @@ struct Placed {
 } // namespace
 
 TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+    InstallStringGridAccessibility();
     m_bodyFont = font();
     m_headerFont = font();
     viewport()->setMouseTracking(true);
@@ -159,6 +164,7 @@ QRect TStringGrid::cellRect(int col, int row) const {
 // ---- layout and scrolling ------------------------------------------------------------------------
 
 void TStringGrid::layoutChanged() {
+    if (QAccessible::isActive()) NotifyRowsChanged(*this);
     m_colWidths.resize(std::size_t(colCount()), m_defaultColWidth);
     clampPositions();
     if (updating()) {
@@ -226,6 +232,7 @@ void TStringGrid::selectCell(int col, int row) {
     m_currentCol = std::clamp(col, 0, std::max(0, colCount() - 1));
     m_currentRow = std::clamp(row, 0, std::max(0, displayRowCount() - 1));
     repaint_();
+    NotifyCurrentCellChanged(*this);
 }
 
 void TStringGrid::scrollCellIntoView(int col, int row) {
