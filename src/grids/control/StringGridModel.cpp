@@ -54,13 +54,26 @@ private:
 // One filter condition prepared for a pass: its verdict is computed once per distinct text.
 class ConditionPass {
 public:
-    ConditionPass(const TFilterCondition& condition, const std::vector<Handle>* cells,
+    ConditionPass(const TFilterCondition& condition, const TCellColumn* cells,
                   const TCellStringTable& strings)
-        : m_condition(condition), m_cells(cells), m_strings(strings), m_interned(strings.internedCount(), -1),
-          m_cache(4096, None) {}
+        : m_condition(condition), m_cells(cells), m_strings(strings) {
+        if (m_cells && m_cells->coded()) {
+            for (Handle h : m_cells->dictionary())
+                m_codeVerdict.push_back(evaluate(h));
+        } else {
+            m_interned.assign(strings.internedCount(), -1);
+            m_cache.assign(4096, None);
+        }
+    }
 
     bool test(int realRow) {
-        const Handle h = m_cells ? (*m_cells)[realRow] : TCellStringTable::EmptyHandle;
+        if (!m_cells) return verdictOf(TCellStringTable::EmptyHandle);
+        if (!m_codeVerdict.empty()) return m_codeVerdict[m_cells->code(std::size_t(realRow))];
+        return verdictOf(m_cells->get(std::size_t(realRow)));
+    }
+
+private:
+    bool verdictOf(Handle h) {
         if (TCellStringTable::isInterned(h)) {
             std::int8_t& verdict = m_interned[TCellStringTable::internedIndex(h)];
             if (verdict < 0) verdict = evaluate(h);
@@ -74,15 +87,15 @@ public:
         return m_cacheVerdict[slot];
     }
 
-private:
     bool evaluate(Handle h) const {
         TCellStringTable::InlineBuffer buffer;
         return m_condition.matches(m_strings.view(h, buffer));
     }
 
     const TFilterCondition& m_condition;
-    const std::vector<Handle>* m_cells;
+    const TCellColumn* m_cells;
     const TCellStringTable& m_strings;
+    std::vector<std::uint8_t> m_codeVerdict; // coded column: verdict by code
     std::vector<std::int8_t> m_interned;
     std::vector<std::uint32_t> m_cache;
     std::uint8_t m_cacheVerdict[4096] = {};
@@ -102,7 +115,7 @@ void TStringGridModel::notifyLayout() {
 
 void TStringGridModel::setColCount(int count) {
     count = std::max(0, count);
-    m_cells.resize(count, std::vector<Handle>(std::size_t(m_rowCount), TCellStringTable::EmptyHandle));
+    m_cells.resize(count, TCellColumn(std::size_t(m_rowCount)));
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key >> 32) >= count; });
     notifyLayout();
 }
@@ -111,10 +124,8 @@ void TStringGridModel::setRowCount(int count) {
     count = std::max(0, count);
     const int old = m_rowCount;
     if (count == old) return;
-    for (auto& column : m_cells) {
-        column.resize(std::size_t(count), TCellStringTable::EmptyHandle);
-        if (std::size_t(count) < column.capacity() / 2) column.shrink_to_fit();
-    }
+    for (auto& column : m_cells)
+        column.resize(std::size_t(count));
     m_rowCount = count;
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key & 0xFFFFFFFFu) >= count; });
     if (m_filterActive) evaluateFilter(std::min(old, count));
@@ -147,31 +158,31 @@ void TStringGridModel::checkCell(int col, int realRow) const {
 
 QString TStringGridModel::cell(int col, int realRow) const {
     checkCell(col, realRow);
-    return m_strings.text(m_cells[col][realRow]);
+    return m_strings.text(m_cells[col].get(std::size_t(realRow)));
 }
 
 QStringView TStringGridModel::cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const {
     checkCell(col, realRow);
-    return m_strings.view(m_cells[col][realRow], buffer);
+    return m_strings.view(m_cells[col].get(std::size_t(realRow)), buffer);
 }
 
 void TStringGridModel::setCell(int col, int realRow, QStringView text) {
     checkCell(col, realRow);
-    m_cells[col][realRow] = m_strings.intern(text);
+    m_cells[col].set(std::size_t(realRow), m_strings.intern(text));
 }
 
 void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count) {
     checkCell(0, realRow);
     const auto n = std::min(static_cast<std::size_t>(std::max(0, count)), m_cells.size());
     for (std::size_t col = 0; col < n; ++col)
-        m_cells[col][static_cast<std::size_t>(realRow)] = handles[col];
+        m_cells[col].set(static_cast<std::size_t>(realRow), handles[col]);
 }
 
 void TStringGridModel::clearRows(int first, int count) {
     const int begin = std::clamp(first, 0, m_rowCount);
     const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);
     for (auto& column : m_cells)
-        std::fill(column.begin() + begin, column.begin() + end, TCellStringTable::EmptyHandle);
+        column.fill(std::size_t(begin), std::size_t(end), TCellStringTable::EmptyHandle);
 }
 
 void TStringGridModel::setCellRotated(int col, int realRow, bool rotated) {
@@ -223,7 +234,8 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
     passes.reserve(m_conditions.size());
     for (const TFilterCondition& condition : m_conditions) {
         const int col = condition.column();
-        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells[col] : nullptr, m_strings);
+        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells[std::size_t(col)] : nullptr,
+                            m_strings);
     }
     for (int row = from; row < m_rowCount; ++row) {
         bool shown = true;
@@ -275,13 +287,22 @@ int TStringGridModel::nearestDisplayRow(int realRow) const {
 // Rank of every body row's text in column col (equal texts by the style share a rank).
 std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style,
                                                          std::uint32_t& rankCount) const {
-    const std::vector<Handle>& cells = m_cells[col];
+    const TCellColumn& cells = m_cells[std::size_t(col)];
     const int first = fixedRowCount();
-    std::vector<std::uint32_t> internedRank(m_strings.internedCount(), None);
+    const bool coded = cells.coded();
+    std::vector<std::uint32_t> internedRank(coded ? 0 : m_strings.internedCount(), None);
     HandleMap inlineRank;
+    std::vector<std::uint32_t> codeRank(coded ? cells.dictionary().size() : 0, None);
     std::vector<Handle> distinct;
-    for (int row = first; row < m_rowCount; ++row) {
-        const Handle h = cells[row];
+    for (int row = first; row < m_rowCount && coded; ++row) {
+        std::uint32_t& r = codeRank[cells.code(std::size_t(row))];
+        if (r == None) {
+            r = std::uint32_t(distinct.size());
+            distinct.push_back(cells.dictionary()[cells.code(std::size_t(row))]);
+        }
+    }
+    for (int row = first; row < m_rowCount && !coded; ++row) {
+        const Handle h = cells.get(std::size_t(row));
         if (TCellStringTable::isInterned(h)) {
             std::uint32_t& r = internedRank[TCellStringTable::internedIndex(h)];
             if (r == None) {
@@ -326,9 +347,12 @@ std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle sty
               [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
 
     std::uint32_t rank = 0;
+    std::vector<std::uint32_t> distinctRank(distinct.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i > 0 && compare(order[i - 1], order[i]) != 0) ++rank;
+        distinctRank[order[i]] = rank;
         const Handle h = distinct[order[i]];
+        if (coded) continue;
         if (TCellStringTable::isInterned(h))
             internedRank[TCellStringTable::internedIndex(h)] = rank;
         else
@@ -337,8 +361,15 @@ std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle sty
     rankCount = order.empty() ? 0 : rank + 1;
 
     std::vector<std::uint32_t> ranks(std::size_t(m_rowCount - first));
+    if (coded) {
+        for (std::uint32_t& r : codeRank)
+            if (r != None) r = distinctRank[r];
+        for (int row = first; row < m_rowCount; ++row)
+            ranks[std::size_t(row - first)] = codeRank[cells.code(std::size_t(row))];
+        return ranks;
+    }
     for (int row = first; row < m_rowCount; ++row) {
-        const Handle h = cells[row];
+        const Handle h = cells.get(std::size_t(row));
         ranks[std::size_t(row - first)] = TCellStringTable::isInterned(h)
                                               ? internedRank[TCellStringTable::internedIndex(h)]
                                               : inlineRank.value(h);
@@ -397,15 +428,8 @@ void TStringGridModel::sortBody() {
     ranks.shrink_to_fit();
 
     // Move whole rows: gather every column through the permutation.
-    std::vector<Handle> buffer(static_cast<std::size_t>(m_rowCount));
-    for (auto& column : m_cells) {
-        std::copy(column.begin(), column.begin() + first, buffer.begin());
-        const Handle* body = column.data() + first;
-        Handle* out = buffer.data() + first;
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = body[perm[i]];
-        column.swap(buffer);
-    }
+    for (auto& column : m_cells)
+        column.permute(std::size_t(first), perm);
     if (m_filterActive) evaluateFilter(0);
     notifyLayout();
 }
@@ -421,7 +445,7 @@ QString TStringGridModel::copyText() const {
         const int row = realRowIndex(d);
         for (int col = 0; col < colCount(); ++col) {
             if (col > 0) out.append(u'\t');
-            out.append(m_strings.view(m_cells[col][row], buffer));
+            out.append(m_strings.view(m_cells[col].get(std::size_t(row)), buffer));
         }
         out.append(u"\r\n");
     }
@@ -431,18 +455,16 @@ QString TStringGridModel::copyText() const {
 void TStringGridModel::compactStrings() {
     std::vector<std::uint8_t> used(m_strings.internedCount(), 0);
     for (const auto& column : m_cells)
-        for (Handle h : column)
-            if (TCellStringTable::isInterned(h)) used[h] = 1;
+        column.markInterned(used);
     const std::vector<std::uint32_t> map = m_strings.compact(used);
     for (auto& column : m_cells)
-        for (Handle& h : column)
-            if (TCellStringTable::isInterned(h)) h = map[h];
+        column.remapInterned(map);
     m_internedAtCompaction = m_strings.internedCount();
 }
 
 std::size_t TStringGridModel::memoryUsage() const {
     std::size_t bytes = m_shownBody.capacity() * 4 + m_rotated.capacity() * 8 + m_strings.memoryUsage();
     for (const auto& column : m_cells)
-        bytes += column.capacity() * sizeof(Handle);
+        bytes += column.memoryUsage();
     return bytes;
 }

@@ -7,9 +7,11 @@
 // the rows currently shown. Fixed rows are never hidden or moved, so for them both are equal. Columns
 // are never hidden; column display and real indices are the same.
 //
-// Built for a million rows of 31 cells: a cell is a 32-bit handle (see TCellStringTable), columns are
-// stored one vector each, a filter condition is evaluated once per distinct cell text, and sorting
-// ranks each distinct text once by the collation and then orders rows by their rank tuples.
+// Built for ten million rows of 31 cells: a cell is a 32-bit handle (see TCellStringTable), stored in its
+// column by a one- or two-byte code while the column's texts repeat (see TCellColumn), a filter
+// condition is evaluated once per distinct cell text, and sorting ranks each distinct text once by the
+// collation and then orders rows by their rank tuples.
+#include "CellColumn.h"
 #include "CellStringTable.h"
 #include "FilterCondition.h"
 
@@ -120,7 +122,7 @@ private:
     void notifyLayout();
 
     TCellStringTable m_strings;
-    std::vector<std::vector<TCellStringTable::Handle>> m_cells; // [col][real row]
+    std::vector<TCellColumn> m_cells; // [col][real row]
     int m_rowCount = 0;
     int m_fixedCols = 0;
     int m_fixedRows = 0;
