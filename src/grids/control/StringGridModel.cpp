@@ -6,6 +6,7 @@
 #include <bit>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 using Handle = TCellStringTable::Handle;
 
@@ -103,6 +104,28 @@ private:
 
 int bitsFor(std::uint32_t distinct) {
     return distinct <= 1 ? 0 : std::bit_width(distinct - 1);
+}
+
+// Sorts keys by their bits lowBit .. highBit - 1 only, least significant digit first; keys equal in
+// those bits keep their order.
+void radixSort(std::vector<std::uint64_t>& keys, int lowBit, int highBit) {
+    constexpr int DigitBits = 11;
+    std::vector<std::uint64_t> buffer;
+    std::vector<std::size_t> start(std::size_t(1) << DigitBits);
+    for (int shift = lowBit; shift < highBit; shift += DigitBits) {
+        const std::uint64_t mask = (1ull << std::min(DigitBits, highBit - shift)) - 1;
+        std::fill(start.begin(), start.end(), 0);
+        for (std::uint64_t k : keys)
+            ++start[(k >> shift) & mask];
+        if (start[(keys.front() >> shift) & mask] == keys.size()) continue; // one digit value: no move
+        std::size_t sum = 0;
+        for (std::size_t& s : start)
+            sum += std::exchange(s, sum);
+        buffer.resize(keys.size());
+        for (std::uint64_t k : keys)
+            buffer[start[(k >> shift) & mask]++] = k;
+        keys.swap(buffer);
+    }
 }
 
 } // namespace
@@ -411,7 +434,10 @@ void TStringGridModel::sortBody() {
                 key = (bits[k] ? key << bits[k] : key) | ranks[k][i];
             packed[i] = (rowBits ? key << rowBits : key) | i;
         }
-        std::sort(packed.begin(), packed.end());
+        ranks.clear();
+        ranks.shrink_to_fit();
+        // The row index in the low bits already orders ties: only the key bits need sorting.
+        radixSort(packed, rowBits, rowBits + keyBits);
         const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(packed[i] & rowMask);
@@ -427,9 +453,12 @@ void TStringGridModel::sortBody() {
     ranks.clear();
     ranks.shrink_to_fit();
 
-    // Move whole rows: gather every column through the permutation.
+    // Move whole rows: gather every column through the permutation (unless no row moves).
+    bool moved = false;
+    for (std::size_t i = 0; i < n && !moved; ++i)
+        moved = perm[i] != i;
     for (auto& column : m_cells)
-        column.permute(std::size_t(first), perm);
+        if (moved) column.permute(std::size_t(first), perm);
     if (m_filterActive) evaluateFilter(0);
     notifyLayout();
 }
