@@ -1,5 +1,7 @@
 #include "PermsGridWriter.h"
 
+#include <algorithm>
+
 TPermsGridWriter::TPermsGridWriter(TStringGridModel& model) : m_model(model) {}
 
 TPermsGridWriter::Handle TPermsGridWriter::text(const std::string& s) {
@@ -40,6 +42,15 @@ TPermsGridWriter::Handle TPermsGridWriter::letter(char c) {
 }
 
 TPermsGridWriter::Handle TPermsGridWriter::hex(std::int32_t value) {
+    if (m_haveLastHex && value == m_lastHex) return m_lastHexHandle;
+    const Handle h = hexLookup(value);
+    m_lastHex = value;
+    m_lastHexHandle = h;
+    m_haveLastHex = true;
+    return h;
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::hexLookup(std::int32_t value) {
     auto it = m_hex.find(value);
     if (it != m_hex.end()) return it->second;
     const Handle h = m_model.internText(QString::fromStdString(PermHex(value)));
@@ -71,9 +82,14 @@ void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
     cells[colPermAll] = hex(Row.Effective);
     cells[colInherit] = letter(Row.Inherit);
     cells[colOwner] = letter(Row.Owner);
-    for (int c = FirstPermColumn; c <= LastPermColumn; ++c)
-        cells[static_cast<std::size_t>(c)] =
-            letter(Row.Letters[static_cast<std::size_t>(c - FirstPermColumn)]);
+    // Most rows carry the letters of the row before.
+    if (!m_haveLetterCells || Row.Letters != m_lastLetters) {
+        for (std::size_t i = 0; i < Row.Letters.size(); ++i)
+            m_letterCells[i] = letter(Row.Letters[i]);
+        m_lastLetters = Row.Letters;
+        m_haveLetterCells = true;
+    }
+    std::copy(m_letterCells.begin(), m_letterCells.end(), cells.begin() + FirstPermColumn);
     m_model.setRowHandles(RowIndex, cells.data(), SecColCount);
 }
 

@@ -28,6 +28,7 @@ private:
     Handle account(const std::string& name);
     Handle letter(char c);
     Handle hex(std::int32_t value);
+    Handle hexLookup(std::int32_t value);
     Handle number(std::int32_t value);
 
     TStringGridModel& m_model;
@@ -37,4 +38,10 @@ private:
     std::array<Handle, 128> m_letters{};
     std::array<bool, 128> m_haveLetter{};
     std::unordered_map<std::int32_t, Handle> m_hex;
+    std::int32_t m_lastHex = 0;
+    Handle m_lastHexHandle = 0;
+    bool m_haveLastHex = false;
+    decltype(TPermRow::Letters) m_lastLetters{};
+    std::array<Handle, std::tuple_size_v<decltype(TPermRow::Letters)>> m_letterCells{};
+    bool m_haveLetterCells = false;
 };
