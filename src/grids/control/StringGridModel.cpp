@@ -55,11 +55,11 @@ private:
 // One filter condition prepared for a pass: its verdict is computed once per distinct text.
 class ConditionPass {
 public:
-    ConditionPass(const TFilterCondition& condition, const TCellColumn* cells,
+    ConditionPass(const TFilterCondition& condition, const TCellTable* cells, int col,
                   const TCellStringTable& strings)
-        : m_condition(condition), m_cells(cells), m_strings(strings) {
-        if (m_cells && m_cells->coded()) {
-            for (Handle h : m_cells->dictionary())
+        : m_condition(condition), m_cells(cells), m_col(col), m_strings(strings) {
+        if (m_cells && m_cells->coded(col)) {
+            for (Handle h : m_cells->dictionary(col))
                 m_codeVerdict.push_back(evaluate(h));
         } else {
             m_interned.assign(strings.internedCount(), -1);
@@ -69,8 +69,8 @@ public:
 
     bool test(int realRow) {
         if (!m_cells) return verdictOf(TCellStringTable::EmptyHandle);
-        if (!m_codeVerdict.empty()) return m_codeVerdict[m_cells->code(std::size_t(realRow))];
-        return verdictOf(m_cells->get(std::size_t(realRow)));
+        if (!m_codeVerdict.empty()) return m_codeVerdict[m_cells->code(m_col, std::size_t(realRow))];
+        return verdictOf(m_cells->get(m_col, std::size_t(realRow)));
     }
 
 private:
@@ -94,7 +94,8 @@ private:
     }
 
     const TFilterCondition& m_condition;
-    const TCellColumn* m_cells;
+    const TCellTable* m_cells;
+    int m_col;
     const TCellStringTable& m_strings;
     std::vector<std::uint8_t> m_codeVerdict; // coded column: verdict by code
     std::vector<std::int8_t> m_interned;
@@ -138,7 +139,7 @@ void TStringGridModel::notifyLayout() {
 
 void TStringGridModel::setColCount(int count) {
     count = std::max(0, count);
-    m_cells.resize(count, TCellColumn(std::size_t(m_rowCount)));
+    m_cells.setColCount(count);
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key >> 32) >= count; });
     notifyLayout();
 }
@@ -147,8 +148,7 @@ void TStringGridModel::setRowCount(int count) {
     count = std::max(0, count);
     const int old = m_rowCount;
     if (count == old) return;
-    for (auto& column : m_cells)
-        column.resize(std::size_t(count));
+    m_cells.setRowCount(std::size_t(count));
     m_rowCount = count;
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key & 0xFFFFFFFFu) >= count; });
     if (m_filterActive) evaluateFilter(std::min(old, count));
@@ -181,31 +181,31 @@ void TStringGridModel::checkCell(int col, int realRow) const {
 
 QString TStringGridModel::cell(int col, int realRow) const {
     checkCell(col, realRow);
-    return m_strings.text(m_cells[col].get(std::size_t(realRow)));
+    return m_strings.text(m_cells.get(col, std::size_t(realRow)));
 }
 
 QStringView TStringGridModel::cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const {
     checkCell(col, realRow);
-    return m_strings.view(m_cells[col].get(std::size_t(realRow)), buffer);
+    return m_strings.view(m_cells.get(col, std::size_t(realRow)), buffer);
 }
 
 void TStringGridModel::setCell(int col, int realRow, QStringView text) {
     checkCell(col, realRow);
-    m_cells[col].set(std::size_t(realRow), m_strings.intern(text));
+    m_cells.set(col, std::size_t(realRow), m_strings.intern(text));
 }
 
 void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count) {
     checkCell(0, realRow);
-    const auto n = std::min(static_cast<std::size_t>(std::max(0, count)), m_cells.size());
-    for (std::size_t col = 0; col < n; ++col)
-        m_cells[col].set(static_cast<std::size_t>(realRow), handles[col]);
+    const int n = std::min(std::max(0, count), colCount());
+    for (int col = 0; col < n; ++col)
+        m_cells.set(col, static_cast<std::size_t>(realRow), handles[col]);
 }
 
 void TStringGridModel::clearRows(int first, int count) {
     const int begin = std::clamp(first, 0, m_rowCount);
     const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);
-    for (auto& column : m_cells)
-        column.fill(std::size_t(begin), std::size_t(end), TCellStringTable::EmptyHandle);
+    for (int col = 0; col < colCount(); ++col)
+        m_cells.fill(col, std::size_t(begin), std::size_t(end), TCellStringTable::EmptyHandle);
 }
 
 void TStringGridModel::setCellRotated(int col, int realRow, bool rotated) {
@@ -257,8 +257,7 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
     passes.reserve(m_conditions.size());
     for (const TFilterCondition& condition : m_conditions) {
         const int col = condition.column();
-        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells[std::size_t(col)] : nullptr,
-                            m_strings);
+        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells : nullptr, col, m_strings);
     }
     for (int row = from; row < m_rowCount; ++row) {
         bool shown = true;
@@ -307,25 +306,19 @@ int TStringGridModel::nearestDisplayRow(int realRow) const {
 
 // ---- sort --------------------------------------------------------------------------------------
 
-// Rank of every body row's text in column col (equal texts by the style share a rank).
-std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style,
-                                                         std::uint32_t& rankCount) const {
-    const TCellColumn& cells = m_cells[std::size_t(col)];
+// Rank of every body row's text in column col (equal texts by the style share a rank). For a coded
+// column the ranks are given per code instead, in codeRanks, for every text of its dictionary, and
+// no row ranks are returned.
+std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style, std::uint32_t& rankCount,
+                                                         std::vector<std::uint32_t>& codeRanks) const {
     const int first = fixedRowCount();
-    const bool coded = cells.coded();
+    const bool coded = m_cells.coded(col);
     std::vector<std::uint32_t> internedRank(coded ? 0 : m_strings.internedCount(), None);
     HandleMap inlineRank;
-    std::vector<std::uint32_t> codeRank(coded ? cells.dictionary().size() : 0, None);
     std::vector<Handle> distinct;
-    for (int row = first; row < m_rowCount && coded; ++row) {
-        std::uint32_t& r = codeRank[cells.code(std::size_t(row))];
-        if (r == None) {
-            r = std::uint32_t(distinct.size());
-            distinct.push_back(cells.dictionary()[cells.code(std::size_t(row))]);
-        }
-    }
+    if (coded) distinct = m_cells.dictionary(col); // distinct index = code
     for (int row = first; row < m_rowCount && !coded; ++row) {
-        const Handle h = cells.get(std::size_t(row));
+        const Handle h = m_cells.get(col, std::size_t(row));
         if (TCellStringTable::isInterned(h)) {
             std::uint32_t& r = internedRank[TCellStringTable::internedIndex(h)];
             if (r == None) {
@@ -370,29 +363,25 @@ std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle sty
               [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
 
     std::uint32_t rank = 0;
-    std::vector<std::uint32_t> distinctRank(distinct.size());
+    if (coded) codeRanks.assign(distinct.size(), 0);
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i > 0 && compare(order[i - 1], order[i]) != 0) ++rank;
-        distinctRank[order[i]] = rank;
+        if (coded) {
+            codeRanks[order[i]] = rank;
+            continue;
+        }
         const Handle h = distinct[order[i]];
-        if (coded) continue;
         if (TCellStringTable::isInterned(h))
             internedRank[TCellStringTable::internedIndex(h)] = rank;
         else
             inlineRank.set(h, rank);
     }
     rankCount = order.empty() ? 0 : rank + 1;
+    if (coded) return {};
 
     std::vector<std::uint32_t> ranks(std::size_t(m_rowCount - first));
-    if (coded) {
-        for (std::uint32_t& r : codeRank)
-            if (r != None) r = distinctRank[r];
-        for (int row = first; row < m_rowCount; ++row)
-            ranks[std::size_t(row - first)] = codeRank[cells.code(std::size_t(row))];
-        return ranks;
-    }
     for (int row = first; row < m_rowCount; ++row) {
-        const Handle h = cells.get(std::size_t(row));
+        const Handle h = m_cells.get(col, std::size_t(row));
         ranks[std::size_t(row - first)] = TCellStringTable::isInterned(h)
                                               ? internedRank[TCellStringTable::internedIndex(h)]
                                               : inlineRank.value(h);
@@ -407,18 +396,25 @@ void TStringGridModel::sortBody() {
     const int first = fixedRowCount();
     const std::size_t n = std::size_t(std::max(0, m_rowCount - first));
 
-    std::vector<std::vector<std::uint32_t>> ranks;
-    std::vector<int> bits;
+    // Per key: the rank of each row, or for a coded column the rank of each code (codeRanks).
+    std::vector<std::vector<std::uint32_t>> ranks, codeRanks;
+    std::vector<int> bits, cols;
     for (int col : m_sortKeys) {
         if (col < 0 || col >= colCount()) continue; // a key outside the grid orders nothing
         TSortStyle style = TSortStyle::Alphabetic;
         if (m_format) m_format(col, style);
         std::uint32_t distinct = 0;
-        ranks.push_back(columnRanks(col, style, distinct));
+        codeRanks.emplace_back();
+        ranks.push_back(columnRanks(col, style, distinct, codeRanks.back()));
         bits.push_back(bitsFor(distinct));
+        cols.push_back(col);
         if (!m_multiKey) break;
     }
     if (ranks.empty() || n < 2) return;
+    auto rankOf = [&](std::size_t k, std::size_t i) {
+        return codeRanks[k].empty() ? ranks[k][i]
+                                    : codeRanks[k][m_cells.code(cols[k], std::size_t(first) + i)];
+    };
 
     // Row order: ties on every key keep the current order, so the sort is stable.
     std::vector<std::uint32_t> perm(n);
@@ -431,7 +427,7 @@ void TStringGridModel::sortBody() {
         for (std::size_t i = 0; i < n; ++i) {
             std::uint64_t key = 0;
             for (std::size_t k = 0; k < ranks.size(); ++k)
-                key = (bits[k] ? key << bits[k] : key) | ranks[k][i];
+                key = (bits[k] ? key << bits[k] : key) | rankOf(k, i);
             packed[i] = (rowBits ? key << rowBits : key) | i;
         }
         ranks.clear();
@@ -442,6 +438,12 @@ void TStringGridModel::sortBody() {
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(packed[i] & rowMask);
     } else {
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            if (codeRanks[k].empty()) continue;
+            ranks[k].resize(n);
+            for (std::size_t i = 0; i < n; ++i)
+                ranks[k][i] = rankOf(k, i);
+        }
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(i);
         std::stable_sort(perm.begin(), perm.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -457,8 +459,7 @@ void TStringGridModel::sortBody() {
     bool moved = false;
     for (std::size_t i = 0; i < n && !moved; ++i)
         moved = perm[i] != i;
-    for (auto& column : m_cells)
-        if (moved) column.permute(std::size_t(first), perm);
+    if (moved) m_cells.permute(std::size_t(first), perm);
     if (m_filterActive) evaluateFilter(0);
     notifyLayout();
 }
@@ -474,7 +475,7 @@ QString TStringGridModel::copyText() const {
         const int row = realRowIndex(d);
         for (int col = 0; col < colCount(); ++col) {
             if (col > 0) out.append(u'\t');
-            out.append(m_strings.view(m_cells[col].get(std::size_t(row)), buffer));
+            out.append(m_strings.view(m_cells.get(col, std::size_t(row)), buffer));
         }
         out.append(u"\r\n");
     }
@@ -483,17 +484,13 @@ QString TStringGridModel::copyText() const {
 
 void TStringGridModel::compactStrings() {
     std::vector<std::uint8_t> used(m_strings.internedCount(), 0);
-    for (const auto& column : m_cells)
-        column.markInterned(used);
-    const std::vector<std::uint32_t> map = m_strings.compact(used);
-    for (auto& column : m_cells)
-        column.remapInterned(map);
+    m_cells.markInterned(used);
+    m_cells.remapInterned(m_strings.compact(used));
     m_internedAtCompaction = m_strings.internedCount();
 }
 
 std::size_t TStringGridModel::memoryUsage() const {
     std::size_t bytes = m_shownBody.capacity() * 4 + m_rotated.capacity() * 8 + m_strings.memoryUsage();
-    for (const auto& column : m_cells)
-        bytes += column.memoryUsage();
+    bytes += m_cells.memoryUsage();
     return bytes;
 }

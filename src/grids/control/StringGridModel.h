@@ -8,11 +8,11 @@
 // are never hidden; column display and real indices are the same.
 //
 // Built for ten million rows of 31 cells: a cell is a 32-bit handle (see TCellStringTable), stored in its
-// column by a one- or two-byte code while the column's texts repeat (see TCellColumn), a filter
+// column by a one- or two-byte code while the column's texts repeat (see TCellTable), a filter
 // condition is evaluated once per distinct cell text, and sorting ranks each distinct text once by the
 // collation and then orders rows by their rank tuples.
-#include "CellColumn.h"
 #include "CellStringTable.h"
+#include "CellTable.h"
 #include "FilterCondition.h"
 
 #include <QLocale>
@@ -37,7 +37,7 @@ public:
     TStringGridModel();
 
     // --- dimensions -----------------------------------------------------------------------------
-    int colCount() const { return static_cast<int>(m_cells.size()); }
+    int colCount() const { return m_cells.colCount(); }
     int rowCount() const { return m_rowCount; } // all rows, shown or hidden
     // The fixed counts as set, but never more than the columns / rows there are.
     int fixedColCount() const;
@@ -118,11 +118,12 @@ public:
 private:
     void checkCell(int col, int realRow) const;
     void evaluateFilter(int fromRealRow); // rebuilds the shown list for rows >= fromRealRow
-    std::vector<std::uint32_t> columnRanks(int col, TSortStyle style, std::uint32_t& rankCount) const;
+    std::vector<std::uint32_t> columnRanks(int col, TSortStyle style, std::uint32_t& rankCount,
+                                           std::vector<std::uint32_t>& codeRanks) const;
     void notifyLayout();
 
     TCellStringTable m_strings;
-    std::vector<TCellColumn> m_cells; // [col][real row]
+    TCellTable m_cells; // by column and real row
     int m_rowCount = 0;
     int m_fixedCols = 0;
     int m_fixedRows = 0;
