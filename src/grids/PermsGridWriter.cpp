@@ -70,8 +70,14 @@ TPermsGridWriter::Handle TPermsGridWriter::number(std::int32_t value) {
     return m_model.internText(QStringView(digits + 12 - n, n));
 }
 
+void TPermsGridWriter::ExpectRows(std::int32_t RowCount) {
+    m_expectedRows = RowCount;
+    m_model.reserveRows(RowCount + 1);
+}
+
 void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
-    if (m_model.rowCount() - 1 < RowIndex) m_model.setRowCount(m_model.rowCount() + 20);
+    if (m_model.rowCount() - 1 < RowIndex)
+        m_model.setRowCount(std::max(m_model.rowCount() + 20, m_expectedRows + 1));
     std::array<Handle, SecColCount> cells;
     cells[colNum] = number(Row.Seq);
     cells[colContainer] = cached(m_container, Row.Container);

@@ -1,5 +1,6 @@
 #include "CatalogueReader.h"
 
+#include <limits>
 #include <vector>
 
 namespace {
@@ -171,9 +172,29 @@ void FillPermissionCells(TPermRow& Row, int RowLevel, TContainerClass Class, std
     }
 }
 
+namespace {
+
+// Tells the writer how many rows the walk will write, so that it can size its storage once. A failure
+// here only loses the hint: the walk itself meets and reports it.
+void ExpectRows(const dao::ContainersPtr& containers, const dao::UsersPtr& users,
+                const dao::GroupsPtr& groups, TPermRowWriter& writer) {
+    try {
+        std::int64_t objects = containers->Count();
+        for (std::int32_t i = 0; i < containers->Count(); ++i)
+            objects += containers->Item(Variant(i))->Documents()->Count();
+        const std::int64_t rows = objects * (std::int64_t(users->Count()) + groups->Count());
+        if (rows <= std::numeric_limits<std::int32_t>::max())
+            writer.ExpectRows(static_cast<std::int32_t>(rows));
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
 void WalkCatalogue(const dao::ContainersPtr& Containers, const dao::UsersPtr& Users,
                    const dao::GroupsPtr& Groups, TPermRowWriter& Writer, TCatalogueCounters& Counters) {
     Counters = {};
+    ExpectRows(Containers, Users, Groups, Writer);
     TWalk walk(Users, Groups, Writer, Counters);
     const std::int32_t containerCount = Containers->Count();
     for (std::int32_t i = 0; i < containerCount; ++i) {

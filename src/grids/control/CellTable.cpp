@@ -58,9 +58,19 @@ void TCellTable::setRowCount(std::size_t rows) {
         if (c.width == 2) resizeVector(c.wide16, rows);
         if (c.width == 4) resizeVector(c.wide32, rows);
     }
+    if (rows <= old / 2) m_reservedRows = 0;
     if (rows <= old / 2)
         for (int col = 0; col < colCount(); ++col)
             if (m_cols[std::size_t(col)].width != 1 || m_cols[std::size_t(col)].dict.size() > 1) recode(col);
+}
+
+void TCellTable::reserveRows(std::size_t rows) {
+    m_reservedRows = rows;
+    m_bytes.reserve(rows * m_stride);
+    for (Column& c : m_cols) {
+        if (c.width == 2) c.wide16.reserve(rows);
+        if (c.width == 4) c.wide32.reserve(rows);
+    }
 }
 
 void TCellTable::fill(int col, std::size_t begin, std::size_t end, Handle handle) {
@@ -112,12 +122,14 @@ void TCellTable::widen(int col) {
     c.lastHandle = TCellStringTable::EmptyHandle;
     c.lastCode = 0;
     if (c.width == 1) {
+        c.wide16.reserve(std::max(m_rows, m_reservedRows));
         c.wide16.resize(m_rows);
         for (std::size_t row = 0; row < m_rows; ++row)
             c.wide16[row] = m_bytes[row * m_stride + static_cast<std::size_t>(col)];
         c.width = 2;
         return;
     }
+    c.wide32.reserve(std::max(m_rows, m_reservedRows));
     c.wide32.resize(m_rows);
     for (std::size_t row = 0; row < m_rows; ++row)
         c.wide32[row] = c.dict[c.wide16[row]];

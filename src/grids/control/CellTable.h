@@ -18,6 +18,8 @@ public:
     // New cells are empty. Columns cut to half their rows or fewer are coded again from the cells left.
     void setColCount(int count);
     void setRowCount(std::size_t rows);
+    // Room for rows without moving the cells again, for columns that widen later too.
+    void reserveRows(std::size_t rows);
 
     Handle get(int col, std::size_t row) const {
         const Column& c = m_cols[static_cast<std::size_t>(col)];
@@ -39,6 +41,18 @@ public:
             }
         }
         c.wide32[row] = handle;
+    }
+    // The first count cells of a row (count at most colCount()).
+    void setRow(std::size_t row, const Handle* handles, int count) {
+        for (int col = 0; col < count; ++col) {
+            Column& c = m_cols[static_cast<std::size_t>(col)];
+            const Handle h = handles[col];
+            if (c.width == 1 && (h == c.lastHandle || h == TCellStringTable::EmptyHandle))
+                m_bytes[row * m_stride + static_cast<std::size_t>(col)] =
+                    static_cast<std::uint8_t>(h == c.lastHandle ? c.lastCode : 0);
+            else
+                set(col, row, h);
+        }
     }
     void fill(int col, std::size_t begin, std::size_t end, Handle handle);
 
@@ -94,4 +108,5 @@ private:
     std::vector<std::uint8_t> m_bytes; // one-byte codes, row after row, m_stride bytes a row
     std::size_t m_stride = 0;          // the column count rounded up to whole 8-byte words
     std::size_t m_rows = 0;
+    std::size_t m_reservedRows = 0;
 };

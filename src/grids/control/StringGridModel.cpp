@@ -196,9 +196,7 @@ void TStringGridModel::setCell(int col, int realRow, QStringView text) {
 
 void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count) {
     checkCell(0, realRow);
-    const int n = std::min(std::max(0, count), colCount());
-    for (int col = 0; col < n; ++col)
-        m_cells.set(col, static_cast<std::size_t>(realRow), handles[col]);
+    m_cells.setRow(static_cast<std::size_t>(realRow), handles, std::min(std::max(0, count), colCount()));
 }
 
 void TStringGridModel::clearRows(int first, int count) {

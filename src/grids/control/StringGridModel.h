@@ -44,6 +44,8 @@ public:
     int fixedRowCount() const;
     void setColCount(int count); // new cells are empty
     void setRowCount(int count); // new rows are empty; with the filter on they are filtered too
+    // Room for count rows, so that growing to them moves no cells (the row count is unchanged).
+    void reserveRows(int count) { m_cells.reserveRows(std::size_t(std::max(0, count))); }
     void setFixedColCount(int count);
     void setFixedRowCount(int count);
 
