@@ -88,14 +88,18 @@ void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
     cells[colPermAll] = hex(Row.Effective);
     cells[colInherit] = letter(Row.Inherit);
     cells[colOwner] = letter(Row.Owner);
-    // Most rows carry the letters of the row before.
-    if (!m_haveLetterCells || Row.Letters != m_lastLetters) {
-        for (std::size_t i = 0; i < Row.Letters.size(); ++i)
-            m_letterCells[i] = letter(Row.Letters[i]);
-        m_lastLetters = Row.Letters;
-        m_haveLetterCells = true;
+    // Most rows carry the letters of the row before: those cells are copied from it.
+    const bool sameLetters =
+        m_lastRowIndex == RowIndex - 1 && m_lastRowIndex > 0 && Row.Letters == m_lastLetters;
+    m_lastRowIndex = RowIndex;
+    if (sameLetters) {
+        m_model.setRowHandles(RowIndex, cells.data(), FirstPermColumn);
+        m_model.copyRowCells(RowIndex - 1, RowIndex, FirstPermColumn, SecColCount - FirstPermColumn);
+        return;
     }
-    std::copy(m_letterCells.begin(), m_letterCells.end(), cells.begin() + FirstPermColumn);
+    for (std::size_t i = 0; i < Row.Letters.size(); ++i)
+        cells[FirstPermColumn + i] = letter(Row.Letters[i]);
+    m_lastLetters = Row.Letters;
     m_model.setRowHandles(RowIndex, cells.data(), SecColCount);
 }
 

@@ -44,6 +44,5 @@ private:
     Handle m_lastHexHandle = 0;
     bool m_haveLastHex = false;
     decltype(TPermRow::Letters) m_lastLetters{};
-    std::array<Handle, std::tuple_size_v<decltype(TPermRow::Letters)>> m_letterCells{};
-    bool m_haveLetterCells = false;
+    std::int32_t m_lastRowIndex = 0; // the row written last, 0 before the first
 };

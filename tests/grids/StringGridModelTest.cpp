@@ -118,7 +118,19 @@ TEST(CellStringTable, ColumnsKeepTheirTextsAsTheyOutgrowAndRegainShortCodes) {
         EXPECT_EQ(model.cell(0, r), name(r));
         EXPECT_EQ(model.cell(1, r), QString::number(r % 300));
     }
+    // A row's cells copied from another, across codes of every width.
+    model.setColCount(4);
+    model.setCell(2, 3, u"one");
+    model.copyRowCells(3, 4, 0, 9);
+    EXPECT_EQ(model.cell(0, 4), name(3));
+    EXPECT_EQ(model.cell(1, 4), "3");
+    EXPECT_EQ(model.cell(2, 4), "one");
+    EXPECT_EQ(model.cell(3, 4), "");
+    model.setCell(0, 4, name(4));
+    model.setCell(1, 4, u"4");
+    model.setCell(2, 4, u"");
     model.setRowCount(300);
+    model.setColCount(2);
     model.setCell(0, 7, u"x");
     model.compactStrings();
     EXPECT_EQ(model.strings().internedCount(), 1u + 299); // the empty text and the names left

@@ -73,6 +73,25 @@ void TCellTable::reserveRows(std::size_t rows) {
     }
 }
 
+void TCellTable::copyCells(std::size_t from, std::size_t to, int beginCol, int endCol) {
+    const auto oneByte = [this](int col) { return m_cols[static_cast<std::size_t>(col)].width == 1; };
+    int col = beginCol;
+    while (col < endCol) {
+        int run = col; // the one-byte codes of a run of columns sit side by side
+        while (run < endCol && oneByte(run))
+            ++run;
+        if (run > col) {
+            std::memcpy(m_bytes.data() + to * m_stride + static_cast<std::size_t>(col),
+                        m_bytes.data() + from * m_stride + static_cast<std::size_t>(col),
+                        static_cast<std::size_t>(run - col));
+            col = run;
+        } else {
+            set(col, to, get(col, from));
+            ++col;
+        }
+    }
+}
+
 void TCellTable::fill(int col, std::size_t begin, std::size_t end, Handle handle) {
     for (std::size_t row = begin; row < end; ++row)
         set(col, row, handle);

@@ -55,6 +55,8 @@ public:
         }
     }
     void fill(int col, std::size_t begin, std::size_t end, Handle handle);
+    // Cells of columns beginCol .. endCol - 1 of row to set to those of row from.
+    void copyCells(std::size_t from, std::size_t to, int beginCol, int endCol);
 
     // Coded columns only: the code of a cell, an index into dictionary(col); code 0 is the empty text.
     bool coded(int col) const { return m_cols[static_cast<std::size_t>(col)].width != 4; }

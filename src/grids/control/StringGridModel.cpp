@@ -199,6 +199,14 @@ void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle
     m_cells.setRow(static_cast<std::size_t>(realRow), handles, std::min(std::max(0, count), colCount()));
 }
 
+void TStringGridModel::copyRowCells(int fromRow, int toRow, int fromCol, int count) {
+    checkCell(0, fromRow);
+    checkCell(0, toRow);
+    const int begin = std::clamp(fromCol, 0, colCount());
+    const int end = std::clamp(fromCol + std::max(0, count), begin, colCount());
+    m_cells.copyCells(std::size_t(fromRow), std::size_t(toRow), begin, end);
+}
+
 void TStringGridModel::clearRows(int first, int count) {
     const int begin = std::clamp(first, 0, m_rowCount);
     const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);

@@ -58,6 +58,8 @@ public:
     // sortBody or compactStrings.
     TCellStringTable::Handle internText(QStringView text) { return m_strings.intern(text); }
     void setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count);
+    // Cells fromCol .. fromCol + count - 1 of realRow toRow set to those of fromRow (clipped to the grid).
+    void copyRowCells(int fromRow, int toRow, int fromCol, int count);
     // Characters of a cell without allocating (see TCellStringTable::view).
     QStringView cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const;
     // Empties every cell of real rows first .. first + count - 1 (clipped to the grid).
