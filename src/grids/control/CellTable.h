@@ -68,6 +68,19 @@ public:
         return c.width == 1 ? m_bytes[row * m_stride + static_cast<std::size_t>(col)] : c.wide16[row];
     }
 
+    // Where a coded column's codes lie, for loops over many rows: one byte at bytes + row * step, or
+    // when bytes is null two at wide[row].
+    struct CodeSpan {
+        const std::uint8_t* bytes;
+        std::size_t step;
+        const std::uint16_t* wide;
+    };
+    CodeSpan codeSpan(int col) const {
+        const Column& c = m_cols[static_cast<std::size_t>(col)];
+        if (c.width == 1) return {m_bytes.data() + col, m_stride, nullptr};
+        return {nullptr, 0, c.wide16.data()};
+    }
+
     // Rows first + i take the cells of row first + perm[i] (perm holds every row from first once).
     void permute(std::size_t first, const std::vector<std::uint32_t>& perm);
 

@@ -429,11 +429,30 @@ void TStringGridModel::sortBody() {
         keyBits += b;
     const int rowBits = bitsFor(std::uint32_t(n));
     if (keyBits + rowBits <= 64) {
+        // Each key's ranks read straight from the codes (or the row ranks), in one pass over the rows.
+        struct KeySource {
+            TCellTable::CodeSpan span;
+            const std::uint32_t* codeRank;
+            const std::uint32_t* rowRank;
+            int bits;
+        };
+        std::vector<KeySource> sources;
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            const bool coded = !codeRanks[k].empty();
+            sources.push_back({coded ? m_cells.codeSpan(cols[k]) : TCellTable::CodeSpan{},
+                               coded ? codeRanks[k].data() : nullptr, coded ? nullptr : ranks[k].data(),
+                               bits[k]});
+        }
         std::vector<std::uint64_t> packed(n);
         for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t row = std::size_t(first) + i;
             std::uint64_t key = 0;
-            for (std::size_t k = 0; k < ranks.size(); ++k)
-                key = (bits[k] ? key << bits[k] : key) | rankOf(k, i);
+            for (const KeySource& k : sources) {
+                const std::uint32_t rank = k.rowRank      ? k.rowRank[i]
+                                           : k.span.bytes ? k.codeRank[k.span.bytes[row * k.span.step]]
+                                                          : k.codeRank[k.span.wide[row]];
+                key = (k.bits ? key << k.bits : key) | rank;
+            }
             packed[i] = (rowBits ? key << rowBits : key) | i;
         }
         ranks.clear();
