@@ -1,5 +1,7 @@
 #include "PermsGridWriter.h"
 
+#include <algorithm>
+
 TPermsGridWriter::TPermsGridWriter(TStringGridModel& model) : m_model(model) {}
 
 TPermsGridWriter::Handle TPermsGridWriter::text(const std::string& s) {
@@ -40,6 +42,15 @@ TPermsGridWriter::Handle TPermsGridWriter::letter(char c) {
 }
 
 TPermsGridWriter::Handle TPermsGridWriter::hex(std::int32_t value) {
+    if (m_haveLastHex && value == m_lastHex) return m_lastHexHandle;
+    const Handle h = hexLookup(value);
+    m_lastHex = value;
+    m_lastHexHandle = h;
+    m_haveLastHex = true;
+    return h;
+}
+
+TPermsGridWriter::Handle TPermsGridWriter::hexLookup(std::int32_t value) {
     auto it = m_hex.find(value);
     if (it != m_hex.end()) return it->second;
     const Handle h = m_model.internText(QString::fromStdString(PermHex(value)));
@@ -59,8 +70,14 @@ TPermsGridWriter::Handle TPermsGridWriter::number(std::int32_t value) {
     return m_model.internText(QStringView(digits + 12 - n, n));
 }
 
+void TPermsGridWriter::ExpectRows(std::int32_t RowCount) {
+    m_expectedRows = RowCount;
+    m_model.reserveRows(RowCount + 1);
+}
+
 void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
-    if (m_model.rowCount() - 1 < RowIndex) m_model.setRowCount(m_model.rowCount() + 20);
+    if (m_model.rowCount() - 1 < RowIndex)
+        m_model.setRowCount(std::max(m_model.rowCount() + 20, m_expectedRows + 1));
     std::array<Handle, SecColCount> cells;
     cells[colNum] = number(Row.Seq);
     cells[colContainer] = cached(m_container, Row.Container);
@@ -71,9 +88,18 @@ void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
     cells[colPermAll] = hex(Row.Effective);
     cells[colInherit] = letter(Row.Inherit);
     cells[colOwner] = letter(Row.Owner);
-    for (int c = FirstPermColumn; c <= LastPermColumn; ++c)
-        cells[static_cast<std::size_t>(c)] =
-            letter(Row.Letters[static_cast<std::size_t>(c - FirstPermColumn)]);
+    // Most rows carry the letters of the row before: those cells are copied from it.
+    const bool sameLetters =
+        m_lastRowIndex == RowIndex - 1 && m_lastRowIndex > 0 && Row.Letters == m_lastLetters;
+    m_lastRowIndex = RowIndex;
+    if (sameLetters) {
+        m_model.setRowHandles(RowIndex, cells.data(), FirstPermColumn);
+        m_model.copyRowCells(RowIndex - 1, RowIndex, FirstPermColumn, SecColCount - FirstPermColumn);
+        return;
+    }
+    for (std::size_t i = 0; i < Row.Letters.size(); ++i)
+        cells[FirstPermColumn + i] = letter(Row.Letters[i]);
+    m_lastLetters = Row.Letters;
     m_model.setRowHandles(RowIndex, cells.data(), SecColCount);
 }
 

@@ -1,5 +1,8 @@
 #include "CatalogueReader.h"
 
+#include <limits>
+#include <vector>
+
 namespace {
 
 using com::Variant;
@@ -14,29 +17,50 @@ public:
         const std::int32_t userCount = m_users->Count();
         for (std::int32_t j = 0; j < userCount; ++j) {
             ++m_counters.RowCount;
-            AddContainerRow(*container, m_users->Item(Variant(j))->Name(), 'U');
+            AddContainerRow(*container, AccountName(m_userNames, *m_users, j), 'U');
         }
         const std::int32_t groupCount = m_groups->Count();
         for (std::int32_t j = 0; j < groupCount; ++j) {
             ++m_counters.RowCount;
-            AddContainerRow(*container, m_groups->Item(Variant(j))->Name(), 'G');
+            AddContainerRow(*container, AccountName(m_groupNames, *m_groups, j), 'G');
         }
     }
 
     void Document(dao::Document& document, const std::string& containerName, TContainerClass cls) {
+        // The document's name and owner hold for all of its rows: read at its first row.
+        m_haveDocumentName = m_haveDocumentOwner = false;
         const std::int32_t userCount = m_users->Count();
         for (std::int32_t j = 0; j < userCount; ++j) {
             ++m_counters.RowCount;
-            AddDocumentRow(document, containerName, cls, m_users->Item(Variant(j))->Name(), 'U');
+            AddDocumentRow(document, containerName, cls, AccountName(m_userNames, *m_users, j), 'U');
         }
         const std::int32_t groupCount = m_groups->Count();
         for (std::int32_t j = 0; j < groupCount; ++j) {
             ++m_counters.RowCount;
-            AddDocumentRow(document, containerName, cls, m_groups->Item(Variant(j))->Name(), 'G');
+            AddDocumentRow(document, containerName, cls, AccountName(m_groupNames, *m_groups, j), 'G');
         }
     }
 
 private:
+    // The accounts do not change during the walk: each name is read once, where it was first needed.
+    struct Names {
+        std::vector<std::string> text;
+        std::vector<bool> read;
+    };
+    template <class Collection>
+    static const std::string& AccountName(Names& names, Collection& accounts, std::int32_t j) {
+        const auto i = static_cast<std::size_t>(j);
+        if (i >= names.text.size()) {
+            names.text.resize(i + 1);
+            names.read.resize(i + 1, false);
+        }
+        if (!names.read[i]) {
+            names.text[i] = accounts.Item(Variant(j))->Name();
+            names.read[i] = true;
+        }
+        return names.text[i];
+    }
+
     // Sets UserName and reads both values; a failure leaves what was read and reports it.
     bool ReadPermissions(dao::SecuredObject& object, const std::string& name) {
         try {
@@ -57,6 +81,21 @@ private:
         m_row.UGName = name;
     }
 
+    // The letters depend only on the values read and on what applies to the row: rows alike in those
+    // reuse the letters of the row before.
+    void FillLetters(int rowLevel, TContainerClass cls, std::string_view objectName, bool readFailed) {
+        const LetterKey key{rowLevel,       cls, objectName == "MSysDb", readFailed, m_row.Explicit,
+                            m_row.Effective};
+        if (m_haveLetters && key == m_lettersKey) {
+            m_row.Letters = m_letters;
+            return;
+        }
+        FillPermissionCells(m_row, rowLevel, cls, objectName, readFailed);
+        m_letters = m_row.Letters;
+        m_lettersKey = key;
+        m_haveLetters = true;
+    }
+
     void AddContainerRow(dao::Container& container, const std::string& name, char kind) {
         StartRow(name, kind);
         const bool readFailed = ReadPermissions(container, name);
@@ -66,7 +105,7 @@ private:
         m_row.Container = container.Name();
         m_row.ObjectName = ContainerObjectName;
         m_row.Owner = '-';
-        FillPermissionCells(m_row, RowLevelContainer, ClassOfContainer(m_row.Container), {}, readFailed);
+        FillLetters(RowLevelContainer, ClassOfContainer(m_row.Container), {}, readFailed);
         if (container.Owner() == name) m_row.Owner = 'O';
         m_writer.WriteRow(m_rowIndex, m_row);
     }
@@ -78,13 +117,30 @@ private:
         if (m_row.Explicit != 0) ++m_counters.NonZeroCount;
         ++m_rowIndex;
         m_row.Container = containerName;
-        m_row.ObjectName = document.Name();
+        if (!m_haveDocumentName) {
+            m_row.ObjectName = document.Name();
+            m_haveDocumentName = true;
+        }
         m_row.Inherit = '-';
         m_row.Owner = '-';
-        FillPermissionCells(m_row, RowLevelDocument, cls, m_row.ObjectName, readFailed);
-        if (document.Owner() == name) m_row.Owner = 'O';
+        FillLetters(RowLevelDocument, cls, m_row.ObjectName, readFailed);
+        if (!m_haveDocumentOwner) {
+            m_documentOwner = document.Owner();
+            m_haveDocumentOwner = true;
+        }
+        if (m_documentOwner == name) m_row.Owner = 'O';
         m_writer.WriteRow(m_rowIndex, m_row);
     }
+
+    struct LetterKey {
+        int rowLevel;
+        TContainerClass cls;
+        bool databaseObject;
+        bool readFailed;
+        std::int32_t explicitPerms;
+        std::int32_t effectivePerms;
+        bool operator==(const LetterKey&) const = default;
+    };
 
     const dao::UsersPtr& m_users;
     const dao::GroupsPtr& m_groups;
@@ -92,6 +148,12 @@ private:
     TCatalogueCounters& m_counters;
     TPermRow m_row;
     std::int32_t m_rowIndex = 0;
+    Names m_userNames, m_groupNames;
+    std::string m_documentOwner;
+    bool m_haveDocumentName = false, m_haveDocumentOwner = false;
+    LetterKey m_lettersKey{};
+    decltype(TPermRow::Letters) m_letters{};
+    bool m_haveLetters = false;
 };
 
 } // namespace
@@ -110,9 +172,29 @@ void FillPermissionCells(TPermRow& Row, int RowLevel, TContainerClass Class, std
     }
 }
 
+namespace {
+
+// Tells the writer how many rows the walk will write, so that it can size its storage once. A failure
+// here only loses the hint: the walk itself meets and reports it.
+void ExpectRows(const dao::ContainersPtr& containers, const dao::UsersPtr& users,
+                const dao::GroupsPtr& groups, TPermRowWriter& writer) {
+    try {
+        std::int64_t objects = containers->Count();
+        for (std::int32_t i = 0; i < containers->Count(); ++i)
+            objects += containers->Item(Variant(i))->Documents()->Count();
+        const std::int64_t rows = objects * (std::int64_t(users->Count()) + groups->Count());
+        if (rows <= std::numeric_limits<std::int32_t>::max())
+            writer.ExpectRows(static_cast<std::int32_t>(rows));
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
 void WalkCatalogue(const dao::ContainersPtr& Containers, const dao::UsersPtr& Users,
                    const dao::GroupsPtr& Groups, TPermRowWriter& Writer, TCatalogueCounters& Counters) {
     Counters = {};
+    ExpectRows(Containers, Users, Groups, Writer);
     TWalk walk(Users, Groups, Writer, Counters);
     const std::int32_t containerCount = Containers->Count();
     for (std::int32_t i = 0; i < containerCount; ++i) {

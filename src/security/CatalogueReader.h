@@ -31,6 +31,8 @@ inline constexpr const char* ContainerObjectName = "<container>";
 class TPermRowWriter {
 public:
     virtual ~TPermRowWriter() = default;
+    // Before the first row: the number of rows the walk expects to write (a hint; it may write fewer).
+    virtual void ExpectRows(std::int32_t /*RowCount*/) {}
     virtual void WriteRow(std::int32_t RowIndex, const TPermRow& Row) = 0;
 };
 

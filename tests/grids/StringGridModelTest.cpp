@@ -102,6 +102,46 @@ TEST(CellStringTable, CompactionKeepsUsedTextsAndDropsTheRest) {
     EXPECT_EQ(model.cell(0, 1), "dropped name");
 }
 
+TEST(CellStringTable, ColumnsKeepTheirTextsAsTheyOutgrowAndRegainShortCodes) {
+    // Cells are coded in one byte up to 256 distinct texts of a column, two up to 65,536, then stored
+    // as handles; a column cut back, or compacted, is coded again from what it holds.
+    const int n = 70000;
+    auto name = [](int r) { return QStringLiteral("name %1").arg(r); };
+    TStringGridModel model;
+    model.setColCount(2);
+    model.setRowCount(n);
+    for (int r = 0; r < n; ++r) {
+        model.setCell(0, r, name(r));
+        model.setCell(1, r, QString::number(r % 300));
+    }
+    for (int r : {0, 255, 256, 65535, 65536, n - 1}) {
+        EXPECT_EQ(model.cell(0, r), name(r));
+        EXPECT_EQ(model.cell(1, r), QString::number(r % 300));
+    }
+    // A row's cells copied from another, across codes of every width.
+    model.setColCount(4);
+    model.setCell(2, 3, u"one");
+    model.copyRowCells(3, 4, 0, 9);
+    EXPECT_EQ(model.cell(0, 4), name(3));
+    EXPECT_EQ(model.cell(1, 4), "3");
+    EXPECT_EQ(model.cell(2, 4), "one");
+    EXPECT_EQ(model.cell(3, 4), "");
+    model.setCell(0, 4, name(4));
+    model.setCell(1, 4, u"4");
+    model.setCell(2, 4, u"");
+    model.setRowCount(300);
+    model.setColCount(2);
+    model.setCell(0, 7, u"x");
+    model.compactStrings();
+    EXPECT_EQ(model.strings().internedCount(), 1u + 299); // the empty text and the names left
+    for (int r : {0, 6, 7, 299}) {
+        EXPECT_EQ(model.cell(0, r), r == 7 ? QStringLiteral("x") : name(r));
+        EXPECT_EQ(model.cell(1, r), QString::number(r));
+    }
+    model.setCell(0, 7, name(7));
+    EXPECT_EQ(model.cell(0, 7), name(7));
+}
+
 TEST(StringGridModel, CellsOutsideTheGridAreRefused) {
     TStringGridModel model;
     model.setColCount(3);

@@ -142,10 +142,28 @@ std::uint32_t Session::findDocument(std::uint32_t container, std::string_view na
 
 std::uint32_t Session::accountSid(std::string_view name) {
     ensureBound();
+    // A walk names the accounts in the same order for every object: the name after the last one
+    // asked for, or the first, usually matches exactly.
+    if (recentFor_ != bound_) {
+        recent_.clear();
+        nextRecent_ = 0;
+        recentFor_ = bound_;
+    }
+    for (std::size_t i : {nextRecent_, std::size_t(0)}) {
+        if (i < recent_.size() && recent_[i].first == name) {
+            nextRecent_ = i + 1;
+            return recent_[i].second;
+        }
+    }
     const std::uint32_t a = bound_->find(name);
     if (a == AccountSnapshot::npos)
         fail(errNotValidAccount, "'" + std::string(name) + "' is not a valid account name.");
-    return sidIndex_.find(bound_->at(a).sid)->second;
+    const std::uint32_t sid = sidIndex_.find(bound_->at(a).sid)->second;
+    if (nextRecent_ == recent_.size() && recent_.size() < 4096) {
+        recent_.emplace_back(std::string(name), sid);
+        nextRecent_ = recent_.size();
+    }
+    return sid;
 }
 
 std::string_view Session::sidName(std::uint32_t sid) const {

@@ -3,11 +3,11 @@
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
 // hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
 #include "FileFormat.h"
-#include "dao/AuditFacts.h"
 #include "Names.h"
 #include "Sid.h"
 #include "Sqlite.h"
 #include "WorkspaceState.h"
+#include "dao/AuditFacts.h"
 
 #include <deque>
 #include <memory>
@@ -150,6 +150,10 @@ private:
     std::vector<std::vector<std::uint32_t>> groupSids_; // SID index -> SID indexes of the user's groups
     std::uint32_t loginSid_ = 0;
     bool dbAdmin_ = false;
+    // The names last asked of accountSid, in the order asked, for the walk's rounds of all accounts.
+    std::vector<std::pair<std::string, std::uint32_t>> recent_;
+    std::size_t nextRecent_ = 0;
+    SnapshotPtr recentFor_;
     // The last readability answer, for the walk's many reads of one object.
     std::uint64_t securityGen_ = 1; // bumped by every security write and every account rebinding
     std::uint32_t readableObj_ = npos;

@@ -6,6 +6,7 @@
 #include <bit>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 using Handle = TCellStringTable::Handle;
 
@@ -54,13 +55,26 @@ private:
 // One filter condition prepared for a pass: its verdict is computed once per distinct text.
 class ConditionPass {
 public:
-    ConditionPass(const TFilterCondition& condition, const std::vector<Handle>* cells,
+    ConditionPass(const TFilterCondition& condition, const TCellTable* cells, int col,
                   const TCellStringTable& strings)
-        : m_condition(condition), m_cells(cells), m_strings(strings), m_interned(strings.internedCount(), -1),
-          m_cache(4096, None) {}
+        : m_condition(condition), m_cells(cells), m_col(col), m_strings(strings) {
+        if (m_cells && m_cells->coded(col)) {
+            for (Handle h : m_cells->dictionary(col))
+                m_codeVerdict.push_back(evaluate(h));
+        } else {
+            m_interned.assign(strings.internedCount(), -1);
+            m_cache.assign(4096, None);
+        }
+    }
 
     bool test(int realRow) {
-        const Handle h = m_cells ? (*m_cells)[realRow] : TCellStringTable::EmptyHandle;
+        if (!m_cells) return verdictOf(TCellStringTable::EmptyHandle);
+        if (!m_codeVerdict.empty()) return m_codeVerdict[m_cells->code(m_col, std::size_t(realRow))];
+        return verdictOf(m_cells->get(m_col, std::size_t(realRow)));
+    }
+
+private:
+    bool verdictOf(Handle h) {
         if (TCellStringTable::isInterned(h)) {
             std::int8_t& verdict = m_interned[TCellStringTable::internedIndex(h)];
             if (verdict < 0) verdict = evaluate(h);
@@ -74,15 +88,16 @@ public:
         return m_cacheVerdict[slot];
     }
 
-private:
     bool evaluate(Handle h) const {
         TCellStringTable::InlineBuffer buffer;
         return m_condition.matches(m_strings.view(h, buffer));
     }
 
     const TFilterCondition& m_condition;
-    const std::vector<Handle>* m_cells;
+    const TCellTable* m_cells;
+    int m_col;
     const TCellStringTable& m_strings;
+    std::vector<std::uint8_t> m_codeVerdict; // coded column: verdict by code
     std::vector<std::int8_t> m_interned;
     std::vector<std::uint32_t> m_cache;
     std::uint8_t m_cacheVerdict[4096] = {};
@@ -90,6 +105,28 @@ private:
 
 int bitsFor(std::uint32_t distinct) {
     return distinct <= 1 ? 0 : std::bit_width(distinct - 1);
+}
+
+// Sorts keys by their bits lowBit .. highBit - 1 only, least significant digit first; keys equal in
+// those bits keep their order.
+void radixSort(std::vector<std::uint64_t>& keys, int lowBit, int highBit) {
+    constexpr int DigitBits = 11;
+    std::vector<std::uint64_t> buffer;
+    std::vector<std::size_t> start(std::size_t(1) << DigitBits);
+    for (int shift = lowBit; shift < highBit; shift += DigitBits) {
+        const std::uint64_t mask = (1ull << std::min(DigitBits, highBit - shift)) - 1;
+        std::fill(start.begin(), start.end(), 0);
+        for (std::uint64_t k : keys)
+            ++start[(k >> shift) & mask];
+        if (start[(keys.front() >> shift) & mask] == keys.size()) continue; // one digit value: no move
+        std::size_t sum = 0;
+        for (std::size_t& s : start)
+            sum += std::exchange(s, sum);
+        buffer.resize(keys.size());
+        for (std::uint64_t k : keys)
+            buffer[start[(k >> shift) & mask]++] = k;
+        keys.swap(buffer);
+    }
 }
 
 } // namespace
@@ -102,7 +139,7 @@ void TStringGridModel::notifyLayout() {
 
 void TStringGridModel::setColCount(int count) {
     count = std::max(0, count);
-    m_cells.resize(count, std::vector<Handle>(std::size_t(m_rowCount), TCellStringTable::EmptyHandle));
+    m_cells.setColCount(count);
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key >> 32) >= count; });
     notifyLayout();
 }
@@ -111,10 +148,7 @@ void TStringGridModel::setRowCount(int count) {
     count = std::max(0, count);
     const int old = m_rowCount;
     if (count == old) return;
-    for (auto& column : m_cells) {
-        column.resize(std::size_t(count), TCellStringTable::EmptyHandle);
-        if (std::size_t(count) < column.capacity() / 2) column.shrink_to_fit();
-    }
+    m_cells.setRowCount(std::size_t(count));
     m_rowCount = count;
     std::erase_if(m_rotated, [count](std::uint64_t key) { return int(key & 0xFFFFFFFFu) >= count; });
     if (m_filterActive) evaluateFilter(std::min(old, count));
@@ -147,31 +181,37 @@ void TStringGridModel::checkCell(int col, int realRow) const {
 
 QString TStringGridModel::cell(int col, int realRow) const {
     checkCell(col, realRow);
-    return m_strings.text(m_cells[col][realRow]);
+    return m_strings.text(m_cells.get(col, std::size_t(realRow)));
 }
 
 QStringView TStringGridModel::cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const {
     checkCell(col, realRow);
-    return m_strings.view(m_cells[col][realRow], buffer);
+    return m_strings.view(m_cells.get(col, std::size_t(realRow)), buffer);
 }
 
 void TStringGridModel::setCell(int col, int realRow, QStringView text) {
     checkCell(col, realRow);
-    m_cells[col][realRow] = m_strings.intern(text);
+    m_cells.set(col, std::size_t(realRow), m_strings.intern(text));
 }
 
 void TStringGridModel::setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count) {
     checkCell(0, realRow);
-    const auto n = std::min(static_cast<std::size_t>(std::max(0, count)), m_cells.size());
-    for (std::size_t col = 0; col < n; ++col)
-        m_cells[col][static_cast<std::size_t>(realRow)] = handles[col];
+    m_cells.setRow(static_cast<std::size_t>(realRow), handles, std::min(std::max(0, count), colCount()));
+}
+
+void TStringGridModel::copyRowCells(int fromRow, int toRow, int fromCol, int count) {
+    checkCell(0, fromRow);
+    checkCell(0, toRow);
+    const int begin = std::clamp(fromCol, 0, colCount());
+    const int end = std::clamp(fromCol + std::max(0, count), begin, colCount());
+    m_cells.copyCells(std::size_t(fromRow), std::size_t(toRow), begin, end);
 }
 
 void TStringGridModel::clearRows(int first, int count) {
     const int begin = std::clamp(first, 0, m_rowCount);
     const int end = std::clamp(first + std::max(0, count), begin, m_rowCount);
-    for (auto& column : m_cells)
-        std::fill(column.begin() + begin, column.begin() + end, TCellStringTable::EmptyHandle);
+    for (int col = 0; col < colCount(); ++col)
+        m_cells.fill(col, std::size_t(begin), std::size_t(end), TCellStringTable::EmptyHandle);
 }
 
 void TStringGridModel::setCellRotated(int col, int realRow, bool rotated) {
@@ -223,7 +263,7 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
     passes.reserve(m_conditions.size());
     for (const TFilterCondition& condition : m_conditions) {
         const int col = condition.column();
-        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells[col] : nullptr, m_strings);
+        passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells : nullptr, col, m_strings);
     }
     for (int row = from; row < m_rowCount; ++row) {
         bool shown = true;
@@ -272,16 +312,19 @@ int TStringGridModel::nearestDisplayRow(int realRow) const {
 
 // ---- sort --------------------------------------------------------------------------------------
 
-// Rank of every body row's text in column col (equal texts by the style share a rank).
-std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style,
-                                                         std::uint32_t& rankCount) const {
-    const std::vector<Handle>& cells = m_cells[col];
+// Rank of every body row's text in column col (equal texts by the style share a rank). For a coded
+// column the ranks are given per code instead, in codeRanks, for every text of its dictionary, and
+// no row ranks are returned.
+std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle style, std::uint32_t& rankCount,
+                                                         std::vector<std::uint32_t>& codeRanks) const {
     const int first = fixedRowCount();
-    std::vector<std::uint32_t> internedRank(m_strings.internedCount(), None);
+    const bool coded = m_cells.coded(col);
+    std::vector<std::uint32_t> internedRank(coded ? 0 : m_strings.internedCount(), None);
     HandleMap inlineRank;
     std::vector<Handle> distinct;
-    for (int row = first; row < m_rowCount; ++row) {
-        const Handle h = cells[row];
+    if (coded) distinct = m_cells.dictionary(col); // distinct index = code
+    for (int row = first; row < m_rowCount && !coded; ++row) {
+        const Handle h = m_cells.get(col, std::size_t(row));
         if (TCellStringTable::isInterned(h)) {
             std::uint32_t& r = internedRank[TCellStringTable::internedIndex(h)];
             if (r == None) {
@@ -326,8 +369,13 @@ std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle sty
               [&](std::uint32_t a, std::uint32_t b) { return compare(a, b) < 0; });
 
     std::uint32_t rank = 0;
+    if (coded) codeRanks.assign(distinct.size(), 0);
     for (std::size_t i = 0; i < order.size(); ++i) {
         if (i > 0 && compare(order[i - 1], order[i]) != 0) ++rank;
+        if (coded) {
+            codeRanks[order[i]] = rank;
+            continue;
+        }
         const Handle h = distinct[order[i]];
         if (TCellStringTable::isInterned(h))
             internedRank[TCellStringTable::internedIndex(h)] = rank;
@@ -335,10 +383,11 @@ std::vector<std::uint32_t> TStringGridModel::columnRanks(int col, TSortStyle sty
             inlineRank.set(h, rank);
     }
     rankCount = order.empty() ? 0 : rank + 1;
+    if (coded) return {};
 
     std::vector<std::uint32_t> ranks(std::size_t(m_rowCount - first));
     for (int row = first; row < m_rowCount; ++row) {
-        const Handle h = cells[row];
+        const Handle h = m_cells.get(col, std::size_t(row));
         ranks[std::size_t(row - first)] = TCellStringTable::isInterned(h)
                                               ? internedRank[TCellStringTable::internedIndex(h)]
                                               : inlineRank.value(h);
@@ -353,18 +402,25 @@ void TStringGridModel::sortBody() {
     const int first = fixedRowCount();
     const std::size_t n = std::size_t(std::max(0, m_rowCount - first));
 
-    std::vector<std::vector<std::uint32_t>> ranks;
-    std::vector<int> bits;
+    // Per key: the rank of each row, or for a coded column the rank of each code (codeRanks).
+    std::vector<std::vector<std::uint32_t>> ranks, codeRanks;
+    std::vector<int> bits, cols;
     for (int col : m_sortKeys) {
         if (col < 0 || col >= colCount()) continue; // a key outside the grid orders nothing
         TSortStyle style = TSortStyle::Alphabetic;
         if (m_format) m_format(col, style);
         std::uint32_t distinct = 0;
-        ranks.push_back(columnRanks(col, style, distinct));
+        codeRanks.emplace_back();
+        ranks.push_back(columnRanks(col, style, distinct, codeRanks.back()));
         bits.push_back(bitsFor(distinct));
+        cols.push_back(col);
         if (!m_multiKey) break;
     }
     if (ranks.empty() || n < 2) return;
+    auto rankOf = [&](std::size_t k, std::size_t i) {
+        return codeRanks[k].empty() ? ranks[k][i]
+                                    : codeRanks[k][m_cells.code(cols[k], std::size_t(first) + i)];
+    };
 
     // Row order: ties on every key keep the current order, so the sort is stable.
     std::vector<std::uint32_t> perm(n);
@@ -373,18 +429,46 @@ void TStringGridModel::sortBody() {
         keyBits += b;
     const int rowBits = bitsFor(std::uint32_t(n));
     if (keyBits + rowBits <= 64) {
+        // Each key's ranks read straight from the codes (or the row ranks), in one pass over the rows.
+        struct KeySource {
+            TCellTable::CodeSpan span;
+            const std::uint32_t* codeRank;
+            const std::uint32_t* rowRank;
+            int bits;
+        };
+        std::vector<KeySource> sources;
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            const bool coded = !codeRanks[k].empty();
+            sources.push_back({coded ? m_cells.codeSpan(cols[k]) : TCellTable::CodeSpan{},
+                               coded ? codeRanks[k].data() : nullptr, coded ? nullptr : ranks[k].data(),
+                               bits[k]});
+        }
         std::vector<std::uint64_t> packed(n);
         for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t row = std::size_t(first) + i;
             std::uint64_t key = 0;
-            for (std::size_t k = 0; k < ranks.size(); ++k)
-                key = (bits[k] ? key << bits[k] : key) | ranks[k][i];
+            for (const KeySource& k : sources) {
+                const std::uint32_t rank = k.rowRank      ? k.rowRank[i]
+                                           : k.span.bytes ? k.codeRank[k.span.bytes[row * k.span.step]]
+                                                          : k.codeRank[k.span.wide[row]];
+                key = (k.bits ? key << k.bits : key) | rank;
+            }
             packed[i] = (rowBits ? key << rowBits : key) | i;
         }
-        std::sort(packed.begin(), packed.end());
+        ranks.clear();
+        ranks.shrink_to_fit();
+        // The row index in the low bits already orders ties: only the key bits need sorting.
+        radixSort(packed, rowBits, rowBits + keyBits);
         const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(packed[i] & rowMask);
     } else {
+        for (std::size_t k = 0; k < ranks.size(); ++k) {
+            if (codeRanks[k].empty()) continue;
+            ranks[k].resize(n);
+            for (std::size_t i = 0; i < n; ++i)
+                ranks[k][i] = rankOf(k, i);
+        }
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(i);
         std::stable_sort(perm.begin(), perm.end(), [&](std::uint32_t a, std::uint32_t b) {
@@ -396,16 +480,11 @@ void TStringGridModel::sortBody() {
     ranks.clear();
     ranks.shrink_to_fit();
 
-    // Move whole rows: gather every column through the permutation.
-    std::vector<Handle> buffer(static_cast<std::size_t>(m_rowCount));
-    for (auto& column : m_cells) {
-        std::copy(column.begin(), column.begin() + first, buffer.begin());
-        const Handle* body = column.data() + first;
-        Handle* out = buffer.data() + first;
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = body[perm[i]];
-        column.swap(buffer);
-    }
+    // Move whole rows: gather every column through the permutation (unless no row moves).
+    bool moved = false;
+    for (std::size_t i = 0; i < n && !moved; ++i)
+        moved = perm[i] != i;
+    if (moved) m_cells.permute(std::size_t(first), perm);
     if (m_filterActive) evaluateFilter(0);
     notifyLayout();
 }
@@ -421,7 +500,7 @@ QString TStringGridModel::copyText() const {
         const int row = realRowIndex(d);
         for (int col = 0; col < colCount(); ++col) {
             if (col > 0) out.append(u'\t');
-            out.append(m_strings.view(m_cells[col][row], buffer));
+            out.append(m_strings.view(m_cells.get(col, std::size_t(row)), buffer));
         }
         out.append(u"\r\n");
     }
@@ -430,19 +509,13 @@ QString TStringGridModel::copyText() const {
 
 void TStringGridModel::compactStrings() {
     std::vector<std::uint8_t> used(m_strings.internedCount(), 0);
-    for (const auto& column : m_cells)
-        for (Handle h : column)
-            if (TCellStringTable::isInterned(h)) used[h] = 1;
-    const std::vector<std::uint32_t> map = m_strings.compact(used);
-    for (auto& column : m_cells)
-        for (Handle& h : column)
-            if (TCellStringTable::isInterned(h)) h = map[h];
+    m_cells.markInterned(used);
+    m_cells.remapInterned(m_strings.compact(used));
     m_internedAtCompaction = m_strings.internedCount();
 }
 
 std::size_t TStringGridModel::memoryUsage() const {
     std::size_t bytes = m_shownBody.capacity() * 4 + m_rotated.capacity() * 8 + m_strings.memoryUsage();
-    for (const auto& column : m_cells)
-        bytes += column.capacity() * sizeof(Handle);
+    bytes += m_cells.memoryUsage();
     return bytes;
 }

@@ -7,10 +7,12 @@
 // the rows currently shown. Fixed rows are never hidden or moved, so for them both are equal. Columns
 // are never hidden; column display and real indices are the same.
 //
-// Built for a million rows of 31 cells: a cell is a 32-bit handle (see TCellStringTable), columns are
-// stored one vector each, a filter condition is evaluated once per distinct cell text, and sorting
-// ranks each distinct text once by the collation and then orders rows by their rank tuples.
+// Built for ten million rows of 31 cells: a cell is a 32-bit handle (see TCellStringTable), stored in its
+// column by a one- or two-byte code while the column's texts repeat (see TCellTable), a filter
+// condition is evaluated once per distinct cell text, and sorting ranks each distinct text once by the
+// collation and then orders rows by their rank tuples.
 #include "CellStringTable.h"
+#include "CellTable.h"
 #include "FilterCondition.h"
 
 #include <QLocale>
@@ -35,13 +37,15 @@ public:
     TStringGridModel();
 
     // --- dimensions -----------------------------------------------------------------------------
-    int colCount() const { return static_cast<int>(m_cells.size()); }
+    int colCount() const { return m_cells.colCount(); }
     int rowCount() const { return m_rowCount; } // all rows, shown or hidden
     // The fixed counts as set, but never more than the columns / rows there are.
     int fixedColCount() const;
     int fixedRowCount() const;
     void setColCount(int count); // new cells are empty
     void setRowCount(int count); // new rows are empty; with the filter on they are filtered too
+    // Room for count rows, so that growing to them moves no cells (the row count is unchanged).
+    void reserveRows(int count) { m_cells.reserveRows(std::size_t(std::max(0, count))); }
     void setFixedColCount(int count);
     void setFixedRowCount(int count);
 
@@ -54,6 +58,8 @@ public:
     // sortBody or compactStrings.
     TCellStringTable::Handle internText(QStringView text) { return m_strings.intern(text); }
     void setRowHandles(int realRow, const TCellStringTable::Handle* handles, int count);
+    // Cells fromCol .. fromCol + count - 1 of realRow toRow set to those of fromRow (clipped to the grid).
+    void copyRowCells(int fromRow, int toRow, int fromCol, int count);
     // Characters of a cell without allocating (see TCellStringTable::view).
     QStringView cellView(int col, int realRow, TCellStringTable::InlineBuffer& buffer) const;
     // Empties every cell of real rows first .. first + count - 1 (clipped to the grid).
@@ -116,11 +122,12 @@ public:
 private:
     void checkCell(int col, int realRow) const;
     void evaluateFilter(int fromRealRow); // rebuilds the shown list for rows >= fromRealRow
-    std::vector<std::uint32_t> columnRanks(int col, TSortStyle style, std::uint32_t& rankCount) const;
+    std::vector<std::uint32_t> columnRanks(int col, TSortStyle style, std::uint32_t& rankCount,
+                                           std::vector<std::uint32_t>& codeRanks) const;
     void notifyLayout();
 
     TCellStringTable m_strings;
-    std::vector<std::vector<TCellStringTable::Handle>> m_cells; // [col][real row]
+    TCellTable m_cells; // by column and real row
     int m_rowCount = 0;
     int m_fixedCols = 0;
     int m_fixedRows = 0;
