@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QRadioButton>
 
 #include <sys/resource.h>
@@ -99,6 +100,23 @@ int main(int argc, char** argv) {
     form.findChild<QCheckBox*>(QStringLiteral("ck_PermHidePerm0"))->click();
     QCoreApplication::processEvents();
     std::printf("hide toggle: %.3f s  (%d rows shown)\n", timer.elapsed() / 1000.0,
+                grid->displayRowCount() - 1);
+
+    // The quick filter, typed a key at a time over the hide toggle's result, then cleared again.
+    auto* quick = form.findChild<QLineEdit*>(QStringLiteral("tx_PermFilter"));
+    QString typed;
+    for (const QChar key : QStringLiteral("user001")) {
+        typed += key;
+        timer.start();
+        quick->setText(typed);
+        QCoreApplication::processEvents();
+        std::printf("quick filter \"%s\": %.3f s  (%d rows shown)\n", typed.toUtf8().constData(),
+                    timer.elapsed() / 1000.0, grid->displayRowCount() - 1);
+    }
+    timer.start();
+    quick->clear();
+    QCoreApplication::processEvents();
+    std::printf("quick filter cleared: %.3f s  (%d rows shown)\n", timer.elapsed() / 1000.0,
                 grid->displayRowCount() - 1);
 
     std::printf("peak memory: %ld MiB\n", peakRssMiB());

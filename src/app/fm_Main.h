@@ -18,6 +18,7 @@ class QComboBox;
 class QMenu;
 class QAction;
 class TKaDumbIniFileMgr;
+class TASGHelper;
 class TASGHelper_Perm;
 class TASGHelper_UG;
 struct TFindingsResult;
@@ -126,6 +127,7 @@ private:
     // users/groups matrix
     void SetupUsersGroupsGrid();
     void ck_UGHideSysObjClick();
+    void QuickFilterChanged(TASGHelper& helper, const QString& text);
     void pu_UserGroupsPopup();
     void bt_UGCopyClick();
 

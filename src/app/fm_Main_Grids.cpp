@@ -10,6 +10,7 @@
 #include "jet/dm_Inspect.h"
 #include "ui/Cursor.h"
 
+#include <QLineEdit>
 #include <QRadioButton>
 
 namespace {
@@ -69,6 +70,19 @@ void TForm1::SetupPermissionsGrid() {
             [this] { rb_PermSortClick(ui->rb_PermSortObject); });
     connect(ui->rb_PermSortUG, &QRadioButton::clicked, this, [this] { rb_PermSortClick(ui->rb_PermSortUG); });
     connect(ui->bt_PermCopy, &QPushButton::clicked, this, &TForm1::bt_PermCopyClick);
+    m_permHelper->QuickFilterColumns = {colContainer, colObjectName, colUGName};
+    connect(ui->tx_PermFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { QuickFilterChanged(*m_permHelper, text); });
+}
+
+// The quick filter narrows the rows as the user types, inside the helper's update bracket, so the
+// current cell and the scrolling behave as for the hide options.
+void TForm1::QuickFilterChanged(TASGHelper& helper, const QString& text) {
+    if (Loading || helper.QuickFilterText == text) return;
+    WithUpdate(helper, [&] {
+        helper.QuickFilterText = text;
+        helper.InvalidateFilter();
+    });
 }
 
 void TForm1::SetupUsersGroupsGrid() {
@@ -90,6 +104,9 @@ void TForm1::SetupUsersGroupsGrid() {
     connect(&grid, &TStringGrid::aboutToShowPopup, this, &TForm1::pu_UserGroupsPopup);
     connect(ui->ck_UGHideSysObj, &QCheckBox::clicked, this, &TForm1::ck_UGHideSysObjClick);
     connect(ui->bt_UGCopy, &QPushButton::clicked, this, &TForm1::bt_UGCopyClick);
+    m_ugHelper->QuickFilterColumns = {0};
+    connect(ui->tx_UGFilter, &QLineEdit::textChanged, this,
+            [this](const QString& text) { QuickFilterChanged(*m_ugHelper, text); });
 }
 
 bool TForm1::ReadPermissions() {

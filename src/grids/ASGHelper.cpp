@@ -35,7 +35,8 @@ void TASGHelper::ApplyFilter(bool Reapply) {
     }
     FilterState = GetFilterFlags();
     AddFilterConditions(FilterState);
-    if (FilterState > 0) model.setFilterActive(true);
+    model.setQuickFilter(QuickFilterText, QuickFilterColumns);
+    if (FilterState > 0 || !QuickFilterText.isEmpty()) model.setFilterActive(true);
 }
 
 void TASGHelper::ApplySort() {
@@ -60,6 +61,7 @@ void TASGHelper::BeginUpdate() {
         SavedTopRow = Grid.topRow();
         SavedLeftCol = Grid.leftCol();
         SavedFilterState = FilterState;
+        SavedQuickFilterText = QuickFilterText;
         SavedSortState = SortState;
         Grid.beginUpdate();
     }
@@ -87,7 +89,8 @@ void TASGHelper::EndUpdate() {
     const int col = std::clamp(Grid.displayColIndex(SavedCol), 0, std::max(0, Grid.colCount() - 1));
     const int row = std::max(0, Grid.model().nearestDisplayRow(SavedRow));
     Grid.selectCell(col, row);
-    if (SavedFilterState == FilterState && SavedSortState == SortState) {
+    if (SavedFilterState == FilterState && SavedSortState == SortState &&
+        SavedQuickFilterText == QuickFilterText) {
         Grid.setTopRow(SavedTopRow);
         Grid.setLeftCol(SavedLeftCol);
     } else {

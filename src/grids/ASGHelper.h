@@ -8,7 +8,10 @@
 // cell, text comparison style, copy to the clipboard).
 #include "control/StringGrid.h"
 
+#include <QString>
+
 #include <cstdint>
+#include <vector>
 
 enum TResizeState : std::uint8_t {
     rsIdle = 0,     // no column edge under the pointer
@@ -36,6 +39,11 @@ public:
     std::int32_t UpdateDepth = 0;  // nesting depth of update brackets
     std::int32_t SavedFilterState = -1;
     std::int32_t SavedSortState = -1;
+    // The quick filter: rows whose cell in one of QuickFilterColumns contains the text (ignoring case),
+    // on top of the filter flags. Change it inside an update bracket and call InvalidateFilter.
+    QString QuickFilterText;
+    std::vector<int> QuickFilterColumns;
+    QString SavedQuickFilterText;
     TResizeState ResizeState = rsIdle;
     std::int32_t ResizeCol = -1; // column whose right edge is under the pointer or dragged
 

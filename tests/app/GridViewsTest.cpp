@@ -13,12 +13,14 @@
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -86,6 +88,55 @@ private slots:
         orders->SetPermissions(0);
         orders->SetUserName("alice");
         orders->SetPermissions(0);
+    }
+
+    // The quick filter narrows both grids as one types, on top of the hide options, and keeps the current
+    // row where it is still shown.
+    void quickFilterNarrowsByNameOnTopOfTheHideOptions() {
+        TAppFixture app(ini());
+        app.setLogin(files.mdb, files.mdw);
+        app.showTab("ts_Permissions");
+        auto& grid = *app.find<TStringGrid>("asg_Perms");
+        auto shownColumn = [&](int col) {
+            QStringList cells;
+            for (int r = 1; r < grid.displayRowCount(); ++r)
+                cells << grid.cell(col, grid.realRowIndex(r));
+            return cells;
+        };
+        const int all = grid.displayRowCount();
+        auto* filter = app.find<QLineEdit>("tx_PermFilter");
+        QTest::keyClicks(filter, "ORD");
+        QVERIFY(grid.displayRowCount() > 1 && grid.displayRowCount() < all);
+        for (int r = 1; r < grid.displayRowCount(); ++r) {
+            const int real = grid.realRowIndex(r);
+            QVERIFY(grid.cell(1, real).contains("ord", Qt::CaseInsensitive) ||
+                    grid.cell(2, real).contains("ord", Qt::CaseInsensitive) ||
+                    grid.cell(4, real).contains("ord", Qt::CaseInsensitive));
+        }
+        QVERIFY(shownColumn(2).contains("Orders"));
+        // An account name matches too, and the hide options still apply beneath.
+        filter->setText("alice");
+        const QStringList accounts = shownColumn(4);
+        QVERIFY(!accounts.isEmpty());
+        QVERIFY(std::all_of(accounts.begin(), accounts.end(), [](const QString& n) { return n == "alice"; }));
+        const int alices = grid.displayRowCount();
+        app.find<QCheckBox>("ck_PermHidePerm0")->click();
+        QVERIFY(grid.displayRowCount() < alices);
+        app.find<QCheckBox>("ck_PermHidePerm0")->click();
+        // The current row stays when it is still shown, and a refresh keeps the filter.
+        grid.selectCell(4, 2);
+        const int current = grid.realRowIndex(2);
+        filter->setText("alic");
+        QCOMPARE(grid.realRowIndex(grid.currentRow()), current);
+        app.form().RefreshAll();
+        QCOMPARE(grid.displayRowCount(), alices);
+        filter->clear();
+        QCOMPARE(grid.displayRowCount(), all);
+
+        auto& matrix = *app.find<TStringGrid>("asg_UG");
+        app.find<QLineEdit>("tx_UGFilter")->setText("BO");
+        QCOMPARE(matrix.displayRowCount(), 2);
+        QCOMPARE(matrix.cell(0, matrix.realRowIndex(1)), QStringLiteral("bob"));
     }
 
     void rowsAreReadInCatalogueOrderAndCounted() {

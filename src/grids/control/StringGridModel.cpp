@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -53,11 +54,16 @@ private:
 };
 
 // One filter condition prepared for a pass: its verdict is computed once per distinct text.
+// One test of one column over many rows, evaluated once per distinct text.
 class ConditionPass {
 public:
+    using Matcher = std::function<bool(QStringView)>;
     ConditionPass(const TFilterCondition& condition, const TCellTable* cells, int col,
                   const TCellStringTable& strings)
-        : m_condition(condition), m_cells(cells), m_col(col), m_strings(strings) {
+        : ConditionPass([&condition](QStringView text) { return condition.matches(text); }, cells, col,
+                        strings) {}
+    ConditionPass(Matcher matches, const TCellTable* cells, int col, const TCellStringTable& strings)
+        : m_matches(std::move(matches)), m_cells(cells), m_col(col), m_strings(strings) {
         if (m_cells && m_cells->coded(col)) {
             for (Handle h : m_cells->dictionary(col))
                 m_codeVerdict.push_back(evaluate(h));
@@ -90,10 +96,10 @@ private:
 
     bool evaluate(Handle h) const {
         TCellStringTable::InlineBuffer buffer;
-        return m_condition.matches(m_strings.view(h, buffer));
+        return m_matches(m_strings.view(h, buffer));
     }
 
-    const TFilterCondition& m_condition;
+    Matcher m_matches;
     const TCellTable* m_cells;
     int m_col;
     const TCellStringTable& m_strings;
@@ -265,6 +271,16 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
         const int col = condition.column();
         passes.emplace_back(condition, col >= 0 && col < colCount() ? &m_cells : nullptr, col, m_strings);
     }
+    // The quick filter: one of its columns contains the text, ignoring case.
+    std::vector<ConditionPass> quick;
+    if (!m_quickText.isEmpty()) {
+        const QString text = m_quickText;
+        for (const int col : m_quickCols)
+            if (col >= 0 && col < colCount())
+                quick.emplace_back(
+                    [text](QStringView cell) { return cell.contains(text, Qt::CaseInsensitive); }, &m_cells,
+                    col, m_strings);
+    }
     for (int row = from; row < m_rowCount; ++row) {
         bool shown = true;
         for (ConditionPass& pass : passes) {
@@ -273,8 +289,16 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
                 break;
             }
         }
+        if (shown && !m_quickText.isEmpty())
+            shown = std::any_of(quick.begin(), quick.end(),
+                                [row](ConditionPass& pass) { return pass.test(row); });
         if (shown) m_shownBody.push_back(std::uint32_t(row));
     }
+}
+
+void TStringGridModel::setQuickFilter(const QString& text, std::vector<int> columns) {
+    m_quickText = text;
+    m_quickCols = std::move(columns);
 }
 
 // ---- real and display rows ---------------------------------------------------------------------

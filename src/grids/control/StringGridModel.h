@@ -76,6 +76,11 @@ public:
     void clearFilterConditions();
     void addFilterCondition(int col, const QString& text, bool caseSensitive = true);
     const std::vector<TFilterCondition>& filterConditions() const { return m_conditions; }
+    // A quick filter on top of the conditions: while text is not empty, a body row passes only if the
+    // cell of one of columns contains it, ignoring case. Takes effect, as conditions do, when the filter
+    // is switched on.
+    void setQuickFilter(const QString& text, std::vector<int> columns);
+    const QString& quickFilterText() const { return m_quickText; }
     void setFilterActive(bool active);
     bool filterActive() const { return m_filterActive; }
 
@@ -133,6 +138,8 @@ private:
     int m_fixedRows = 0;
 
     std::vector<TFilterCondition> m_conditions;
+    QString m_quickText;
+    std::vector<int> m_quickCols;
     bool m_filterActive = false;
     std::vector<std::uint32_t> m_shownBody; // real indices of shown body rows, ascending (filter on)
 
