@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKEYLOUPE_BUILD_TESTS=OFF >/dev/null
 cmake --build build -j "$(nproc)" --target keyloupe keyloupe-jet
 
 demo="$PWD/build/demo"

@@ -8,8 +8,8 @@
 #include "commands/Keyloupe_fm_Password.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
 #include "commands/PermCommands.h"
-#include "ui/Dialogs.h"
 #include "security/PermissionColumns.h"
+#include "ui/Dialogs.h"
 
 #include <QMenu>
 
@@ -117,14 +117,15 @@ void TForm1::pu_PermsPopup() {
     if (r < 1) return;
     item(pu_Perms, "pui_PermNone")->setEnabled(true);
     item(pu_Perms, "pui_PermAll")->setEnabled(true);
-    if (c >= 9) {
+    if (c >= FirstPermColumn) {
         item(pu_Perms, "pui_PermAdd")->setEnabled(true);
         item(pu_Perms, "pui_PermRemove")->setEnabled(true);
     }
-    if (c == 8) item(pu_Perms, "pui_PermOwner")->setEnabled(true);
-    if (c == 7 && RowKindOfInheritCell(grid.cell(colInherit, grid.realRowIndex(r))) == TRowKind::Container)
+    if (c == colOwner) item(pu_Perms, "pui_PermOwner")->setEnabled(true);
+    if (c == colInherit &&
+        RowKindOfInheritCell(grid.cell(colInherit, grid.realRowIndex(r))) == TRowKind::Container)
         item(pu_Perms, "pui_PermFlipInherit")->setEnabled(true);
-    if (c == 5) item(pu_Perms, "pui_PermHex")->setEnabled(true);
+    if (c == colPermExp) item(pu_Perms, "pui_PermHex")->setEnabled(true);
     if (AuditMode)
         for (QAction* action : pu_Perms->actions())
             action->setEnabled(false);

@@ -12,6 +12,7 @@
 // object name's text: a document may be named like the marker.
 #include "commands/PermOp.h"
 #include "dao/Dao.h"
+#include "security/CatalogueReader.h"
 
 #include <QString>
 
@@ -24,7 +25,7 @@ class TConnectionHost;
 class Tfm_Hex;
 
 // The object name on a container's own rows.
-inline const QString ContainerRowName = QStringLiteral("<container>");
+inline const QString ContainerRowName = QString::fromLatin1(ContainerObjectName);
 
 // The kind of a permissions row from its Inherit cell (column 7): the walk writes "T" or "F" on a
 // container's own rows and "-" on document rows.

@@ -4,6 +4,7 @@
 #include "Options.h"
 
 #include "dao/Dao.h"
+#include "security/CatalogueReader.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,7 +13,7 @@
 namespace jettool {
 
 // The object name that stands for a container itself in set-permissions, set-owner and dump.
-inline constexpr const char* ContainerSelf = "<container>";
+inline constexpr const char* ContainerSelf = ContainerObjectName;
 
 // Creates the DAO engine of that version ("3.5" or "3.6") through the class registry.
 dao::DBEnginePtr createEngine(const std::string& daoVersion);
