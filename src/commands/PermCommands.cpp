@@ -16,19 +16,6 @@ std::runtime_error notFound(const char* what, const std::string& name) {
     return std::runtime_error(std::string(what) + " \"" + name + "\" not found");
 }
 
-// The frame of the commands that change something: the change runs on a fresh connection, a failure is
-// shown, and the connection is closed and every view re-read whatever happened. A connect that fails
-// has shown its own box, the only one of the command: there is nothing to change then.
-template <class F> void RunChange(TConnectionHost& host, F&& change) {
-    try {
-        if (host.ConnectFromLogin()) DAOCall([&] { change(host.db1()); });
-    } catch (const std::exception& e) {
-        ShowCommandError(e);
-    }
-    host.DisconnectDB();
-    host.RefreshAll();
-}
-
 } // namespace
 
 std::optional<TPermissionChange> PermissionChangeFor(int col, bool add, bool all) {
