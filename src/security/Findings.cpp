@@ -218,7 +218,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
         std::map<std::string, std::vector<const dao::SecurityEntry*>> defaultAdmins;
         std::vector<std::string> adminOrder;
         for (const auto& e : In.Facts.orphanEntries) {
-            if (e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) {
+            // An entry of no rights grants nothing, whoever it names.
+            if (e.permissions != 0 && e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) {
                 if (!defaultAdmins.count(e.container)) adminOrder.push_back(e.container);
                 defaultAdmins[e.container].push_back(&e);
             }
@@ -253,7 +254,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
         std::sort(owners.begin(), owners.end(), byObject);
         Grouped<const dao::SecurityEntry*> orphanGroups, ownerGroups;
         for (const auto& e : orphans)
-            if (!(e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault))
+            if (e.permissions != 0 && !(e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault))
                 orphanGroups.add(e.sidHex + '\n' + e.container + '\n' + std::to_string(e.permissions), &e);
         for (const auto& e : owners)
             ownerGroups.add(e.sidHex + '\n' + e.container, &e);
