@@ -63,6 +63,14 @@ void TASGHelper_Perm::SetupColumns() {
     Grid.viewport()->update();
 }
 
+void SetupBarePermsModel(TStringGridModel& model) {
+    model.setColCount(SecColCount);
+    model.setRowCount(1);
+    model.setFixedColCount(FirstPermColumn);
+    model.setFixedRowCount(1);
+    SetupPermsHeader(model);
+}
+
 void SetupPermsHeader(TStringGridModel& model) {
     if (model.colCount() < SecColCount) model.setColCount(SecColCount);
     if (model.rowCount() < 1) model.setRowCount(1);

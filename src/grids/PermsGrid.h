@@ -35,6 +35,9 @@ private:
 // The rules of the permissions grid on a bare model, shared by the grid's helper and the command-line
 // report: the header row, the hide conditions for a set of filter flags and the sort keys of a sort type.
 void SetupPermsHeader(TStringGridModel& model);
+// A bare model shaped as the permissions grid before a walk: its columns, the fixed descriptive columns
+// and the header row.
+void SetupBarePermsModel(TStringGridModel& model);
 void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags);
 void AddPermsSortColumns(TStringGridModel& model, std::int32_t sortType);
 

@@ -36,11 +36,7 @@ constexpr int kRows = static_cast<int>(std::size(kSorted));
 
 TEST(PermsGridOrder, ContainerObjectKindNameIgnoringCase) {
     TStringGridModel model;
-    model.setColCount(SecColCount);
-    model.setRowCount(1);
-    model.setFixedColCount(FirstPermColumn);
-    model.setFixedRowCount(1);
-    SetupPermsHeader(model);
+    SetupBarePermsModel(model);
     TPermsGridWriter writer(model);
     // Written in a scrambled order; each row's explicit value is its expected position.
     for (int i = 0; i < kRows; ++i) {

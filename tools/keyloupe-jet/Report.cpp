@@ -79,11 +79,7 @@ void writeGrid(const Invocation& inv, Session& session, dao::Database& db, const
         throw UsageError("--sort must be object or usergroup, not \"" + sort + "\"");
 
     TStringGridModel model;
-    model.setColCount(SecColCount);
-    model.setRowCount(1);
-    model.setFixedColCount(FirstPermColumn);
-    model.setFixedRowCount(1);
-    SetupPermsHeader(model);
+    SetupBarePermsModel(model);
     TPermsGridWriter writer(model);
     TCatalogueCounters counters;
     walk(session, db, writer, counters);
