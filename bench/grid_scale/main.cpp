@@ -7,7 +7,7 @@
 // QTableView at 100,000 rows as the baseline.
 //
 // Run: QT_QPA_PLATFORM=offscreen build/bench/grid_scale/grid_scale [rows]
-#include "StringGrid.h"
+#include "grids/control/StringGrid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 //
 // The database is made by `keyloupe-jet demo DIR --objects N --users N --groups N` unless DIR already
 // holds it. Runs under any Qt platform; use QT_QPA_PLATFORM=offscreen without a display.
-#include "AppObjects.h"
-#include "fm_Main.h"
+#include "app/AppObjects.h"
+#include "app/fm_Main.h"
 
 #include "dao/Dao.h"
 #include "grids/control/StringGrid.h"

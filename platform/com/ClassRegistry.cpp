@@ -1,6 +1,6 @@
-#include "ClassRegistry.h"
+#include "com/ClassRegistry.h"
 
-#include "Status.h"
+#include "com/Status.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 // In-process object creation by class id: classes register a factory under a GUID and are created
 // asking for an interface id. Creating a class that is not registered fails with REGDB_E_CLASSNOTREG.
-#include "Status.h"
+#include "com/Status.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "Status.h"
+#include "com/Status.h"
 
 #include <cstdio>
 

@@ -32,6 +32,8 @@ inline constexpr int dbOpenDynaset = 2;
 inline constexpr int dbConsistent = 32;
 inline constexpr int dbSeeChanges = 512;
 inline constexpr std::int16_t dbSecDBAdmin = 8; // for reference; permission bits are plain integers
+inline constexpr std::int32_t dbSecNoAccess = 0;
+inline constexpr std::int32_t dbSecFullAccess = 0xFFFFF; // every right: the twenty low bits
 
 // DAO error numbers used by the engine.
 enum ErrorNumber : int {
@@ -303,8 +305,8 @@ public:
 };
 
 // Registers the DAO 3.5 and 3.6 engine classes (DBEngine and PrivDBEngine) with the class registry.
-// Idempotent; done automatically the first time any engine is created through registerEngineClasses()
-// or by linking code that calls it at start-up.
+// Idempotent. Every program calls it once at its start, before it creates an engine: until then the
+// classes are not registered, as on a machine without DAO.
 void registerEngineClasses();
 
 // Creates a workgroup information file with the built-in accounts. Fails if the file exists.

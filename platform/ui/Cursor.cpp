@@ -1,4 +1,4 @@
-#include "Cursor.h"
+#include "ui/Cursor.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,4 +1,4 @@
-#include "HintTiming.h"
+#include "ui/HintTiming.h"
 
 namespace ui {
 namespace {

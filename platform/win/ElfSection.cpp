@@ -1,4 +1,4 @@
-#include "ElfSection.h"
+#include "win/ElfSection.h"
 
 #include <QFile>
 

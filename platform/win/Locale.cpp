@@ -1,4 +1,4 @@
-#include "Locale.h"
+#include "win/Locale.h"
 
 #include <QCollator>
 #include <QLocale>

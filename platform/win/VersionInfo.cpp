@@ -1,6 +1,6 @@
-#include "VersionInfo.h"
+#include "win/VersionInfo.h"
 
-#include "ElfSection.h"
+#include "win/ElfSection.h"
 
 #include <QFile>
 

@@ -1,12 +1,12 @@
-#include "AppObjects.h"
+#include "app/AppObjects.h"
 
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
-#include "Keyloupe_fm_About.h"
 #include "commands/Keyloupe_fm_Hex.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
 #include "dbinfo/Keyloupe_fm_Explain.h"
 #include "jet/dm_Inspect.h"
+#include "util/Keyloupe_fm_About.h"
 
 Tfm_About* fm_About = nullptr;
 

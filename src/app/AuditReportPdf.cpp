@@ -1,4 +1,4 @@
-#include "AuditReportPdf.h"
+#include "app/AuditReportPdf.h"
 
 #include "security/PermissionColumns.h"
 

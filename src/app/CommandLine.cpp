@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
-#include "KaFileUtils.h"
+#include "util/KaFileUtils.h"
 
 #include <QDir>
 #include <QFileInfo>

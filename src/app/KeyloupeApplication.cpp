@@ -1,4 +1,4 @@
-#include "KeyloupeApplication.h"
+#include "app/KeyloupeApplication.h"
 
 #include "ui/Dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "Keyloupe_fm_Legend.h"
+#include "app/Keyloupe_fm_Legend.h"
 
 #include "security/AuditReport.h"
 #include "ui_fm_Legend.h"

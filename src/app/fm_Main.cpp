@@ -1,8 +1,7 @@
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
 #include "ui_fm_Main.h"
 
-#include "Keyloupe_fm_About.h"
 #include "grids/PermsGrid.h"
 #include "grids/UGGrid.h"
 #include "jet/dm_Inspect.h"
@@ -11,6 +10,7 @@
 #include "ui/Cursor.h"
 #include "ui/Dialogs.h"
 #include "ui/HintTiming.h"
+#include "util/Keyloupe_fm_About.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -201,21 +201,23 @@ bool TForm1::LoginChanged() const {
            ui->cb_Password->currentText() != m_lastPassword || SelectedDAOVersion() != m_lastDAOVersion;
 }
 
+TLogin TForm1::CurrentLogin() const {
+    return {ui->cb_DB->currentText().toStdString(), ui->cb_MDW->currentText().toStdString(),
+            ui->cb_Username->currentText().toStdString(), ui->cb_Password->currentText().toStdString(),
+            SelectedDAOVersion()};
+}
+
+TCommandContext TForm1::CommandContext() {
+    return {CurrentLogin(), *dm_Inspect, [this] { RefreshAll(); }};
+}
+
 bool TForm1::ConnectFromLogin() {
-    try {
-        dm_Inspect->Disconnect();
-        m_lastDatabase = ui->cb_DB->currentText();
-        m_lastWorkgroup = ui->cb_MDW->currentText();
-        m_lastUserName = ui->cb_Username->currentText();
-        m_lastPassword = ui->cb_Password->currentText();
-        m_lastDAOVersion = SelectedDAOVersion();
-        return dm_Inspect->Connect(m_lastDatabase.toStdString(), m_lastWorkgroup.toStdString(),
-                                   m_lastUserName.toStdString(), m_lastPassword.toStdString(),
-                                   m_lastDAOVersion);
-    } catch (const std::exception& e) {
-        ui::showMessage(QStringLiteral("Error: ") + QString::fromStdString(e.what()));
-        return false;
-    }
+    m_lastDatabase = ui->cb_DB->currentText();
+    m_lastWorkgroup = ui->cb_MDW->currentText();
+    m_lastUserName = ui->cb_Username->currentText();
+    m_lastPassword = ui->cb_Password->currentText();
+    m_lastDAOVersion = SelectedDAOVersion();
+    return ::ConnectFromLogin(*dm_Inspect, CurrentLogin());
 }
 
 void TForm1::DisconnectDB() {

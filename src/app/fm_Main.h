@@ -1,9 +1,10 @@
 #pragma once
 // The main window: the four tabs, the refresh cycle that logs in and refills every view, and the
 // connect/disconnect wrappers every command uses. No connection is kept open between user actions.
+#include "commands/CommandFrame.h"
 #include "commands/PermOp.h"
-#include "jet/ConnectionHost.h"
 #include "jet/DaoDS.h"
+#include "jet/dm_Inspect.h"
 
 #include <QMainWindow>
 
@@ -25,7 +26,7 @@ struct TFindingsResult;
 struct TFinding;
 struct TAuditInputs;
 
-class TForm1 : public QMainWindow, public TConnectionHost {
+class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // settingsFile: the settings file to restore from and save to (beside the executable normally).
@@ -33,12 +34,18 @@ public:
     ~TForm1() override;
 
     // --- operations the other parts call ----------------------------------------------------------
-    bool ConnectFromLogin() override;
-    void DisconnectDB() override;
-    void RefreshAll() override;
-    TDAODatabase& db1() override;
+    // Connects with the login the first tab shows and records it as the last login; on failure shows
+    // "Error: " + the message and returns false.
+    bool ConnectFromLogin();
+    void DisconnectDB();
+    void RefreshAll();
+    TDAODatabase& db1();
     bool LoginChanged() const;
     TDAOVersion SelectedDAOVersion() const;
+    // The login the first tab shows now.
+    TLogin CurrentLogin() const;
+    // What a command is handed: that login, the data module, and this window's full refresh.
+    TCommandContext CommandContext();
 
     // Readers (true when they completed; they expect the connection open) and the views' clear
     // operations.
@@ -73,11 +80,10 @@ public:
     TASGHelper_UG& UGHelper() { return *m_ugHelper; }
     TKaDumbIniFileMgr& IniMgr() { return *m_iniMgr; }
 
-    // The permission and account commands (the popup menus' actions).
+    // The permission and account commands on the grids' current cells (the popup menus' actions): they
+    // read the names from the cells and hand them with CommandContext to the commands.
     void ChangePermission(bool Add, bool All);
-    void ApplyPermissionChange(const QString& ContainerName, const QString& ObjectName, TRowKind Kind,
-                               TPermOp Op, std::int32_t Value, const QString& UGName);
-    void DoUGCommand(TUGCommand Command);
+    void UGCommandAtCurrentCell(TUGCommand Command);
     Ui::TForm1& form() { return *ui; }
 
     // Findings and the audit report, beside the four tabs: worked out from what the last refresh read.
@@ -176,9 +182,25 @@ private:
     bool m_placed = false;     // centred on the desktop at the first showing
 
 public:
-    // Popup menus of the two grids (built in code; their items carry their designer names).
+    // Popup menus of the two grids, built in code; their items carry their designer names.
     QMenu* pu_Perms = nullptr;
+    QAction* pui_PermAdd = nullptr;
+    QAction* pui_PermRemove = nullptr;
+    QAction* pui_PermSep1 = nullptr;
+    QAction* pui_PermAll = nullptr;
+    QAction* pui_PermNone = nullptr;
+    QAction* N2 = nullptr;
+    QAction* pui_PermHex = nullptr;
+    QAction* pui_PermFlipInherit = nullptr;
+    QAction* pui_PermOwner = nullptr;
     QMenu* pu_UserGroups = nullptr;
+    QAction* pui_UGAdd = nullptr;
+    QAction* pui_UGRemove = nullptr;
+    QAction* N3 = nullptr;
+    QAction* pui_UGDeleteUser = nullptr;
+    QAction* pui_UGDeleteGroup = nullptr;
+    QAction* N4 = nullptr;
+    QAction* pui_UGClearPassword = nullptr;
 };
 
 // The application's main window; created first at start-up.

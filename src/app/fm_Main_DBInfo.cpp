@@ -1,5 +1,5 @@
 // The DatabaseInfo tab: the MSysACEs statistics and the property listing.
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
 #include "ui_fm_Main.h"
 
@@ -21,7 +21,18 @@ bool TForm1::ReadDatabaseInfo() {
     const dbinfo::TDBInfoCounters counters{PermRowCount, PermNonZeroCount, UserCount,    GroupCount,
                                            AceCount,     AceNonZeroCount,  AceQueryError};
     return dbinfo::ReadDatabaseInfo(labels, counters, [this](std::int32_t& aces, std::int32_t& nonZero) {
-        return dbinfo::CountAces(*this, dm_Inspect->qry1, aces, nonZero);
+        // The counts run on a connection of their own, closed again whatever happens. A connect that
+        // fails has shown its box; the first query then reports the closed database.
+        ConnectFromLogin();
+        std::string error;
+        try {
+            error = dbinfo::CountAces(dm_Inspect->qry1, aces, nonZero);
+        } catch (...) {
+            DisconnectDB();
+            throw;
+        }
+        DisconnectDB();
+        return error;
     });
 }
 
@@ -37,7 +48,17 @@ void TForm1::lb_ACEsExplainClick() {
 }
 
 void TForm1::bt_PropReadClick() {
-    dbinfo::ReadPropertyListing(*this, *ui->me_Props);
+    // On a connection of its own; a connect that fails has shown its box, and nothing is listed.
+    ui->me_Props->clear();
+    if (ConnectFromLogin()) {
+        try {
+            dbinfo::ReadPropertyListing(db1(), *ui->me_Props);
+        } catch (...) {
+            DisconnectDB();
+            throw;
+        }
+    }
+    DisconnectDB();
 }
 
 void TForm1::bt_PropClearClick() {

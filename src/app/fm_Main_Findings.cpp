@@ -1,11 +1,11 @@
 // The Findings tab, the audit report and the Legend. Findings are worked out from the rows the last
 // refresh put into the grids (no second walk of the catalogue) and from the engine's audit facts,
 // read through one extra connection when the tab is first shown after a refresh.
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
-#include "AppObjects.h"
-#include "AuditReportPdf.h"
-#include "Keyloupe_fm_Legend.h"
+#include "app/AppObjects.h"
+#include "app/AuditReportPdf.h"
+#include "app/Keyloupe_fm_Legend.h"
 #include "jet/dm_Inspect.h"
 #include "security/AuditReport.h"
 #include "security/Findings.h"

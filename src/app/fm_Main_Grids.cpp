@@ -1,12 +1,12 @@
 // The main window's two grids: reading the permission catalogue and the users/groups matrix, their
 // view options, hints, copy buttons and clear operations.
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
 #include "ui_fm_Main.h"
 
 #include "grids/PermsGrid.h"
-#include "grids/PermsGridWriter.h"
 #include "grids/UGGrid.h"
+#include "grids/model/PermsGridWriter.h"
 #include "jet/dm_Inspect.h"
 #include "ui/Cursor.h"
 

@@ -1,6 +1,6 @@
 // The main window's settings: window placement, DAO choice and hide options, and the histories of the
 // four login combo boxes, restored at creation and stored at close; plus browsing for the two files.
-#include "fm_Main.h"
+#include "app/fm_Main.h"
 
 #include "ui_fm_Main.h"
 

@@ -1,12 +1,12 @@
 // Keyloupe: administers user-level security of Jet databases.
-#include "AppObjects.h"
-#include "CommandLine.h"
-#include "KeyloupeApplication.h"
-#include "fm_Main.h"
+#include "app/AppObjects.h"
+#include "app/CommandLine.h"
+#include "app/KeyloupeApplication.h"
+#include "app/fm_Main.h"
 
-#include "KaExeVerInfo.h"
-#include "KaFileUtils.h"
 #include "dao/Dao.h"
+#include "util/KaExeVerInfo.h"
+#include "util/KaFileUtils.h"
 
 #include <QIcon>
 #include <QStandardPaths>

@@ -1,9 +1,6 @@
-#include "AccountCommands.h"
+#include "commands/AccountCommands.h"
 
-#include "CommandFrame.h"
-#include "Keyloupe_fm_UGAdd.h"
-
-#include "jet/ConnectionHost.h"
+#include "commands/Keyloupe_fm_UGAdd.h"
 #include "jet/DaoDS.h"
 #include "ui/Dialogs.h"
 
@@ -15,9 +12,9 @@ bool confirmed(const QString& question) {
 }
 } // namespace
 
-void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userName,
+void DoUGCommand(const TCommandContext& context, TUGCommand command, const QString& userName,
                  const QString& groupName) {
-    RunChange(host, [&](TDAODatabase& db) {
+    RunChange(context, [&](TDAODatabase& db) {
         switch (command) {
         case ugAddToGroup:
             db.AddUserToGroup(DaoText(userName), DaoText(groupName));
@@ -37,7 +34,7 @@ void DoUGCommand(TConnectionHost& host, TUGCommand command, const QString& userN
     });
 }
 
-void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
+void AddUserOrGroup(const TCommandContext& context, Tfm_UGAdd& dialog) {
     dialog.EmptyEdits();
     if (ui::showModal(dialog) != QDialog::Accepted) return;
     const QString name = dialog.UGName();
@@ -47,11 +44,11 @@ void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
     // Only emptiness is refused here, before any connection; a name of blanks goes to DAO, which decides.
     if (name.isEmpty()) {
         ShowCommandError(std::runtime_error("Name must not be blank."));
-        host.DisconnectDB();
-        host.RefreshAll();
+        context.Data.Disconnect();
+        if (context.Refresh) context.Refresh();
         return;
     }
-    RunChange(host, [&](TDAODatabase& db) {
+    RunChange(context, [&](TDAODatabase& db) {
         if (kind == 'G')
             db.CreateGroup(DaoText(name), DaoText(pid));
         else
@@ -59,17 +56,17 @@ void AddUserOrGroup(TConnectionHost& host, Tfm_UGAdd& dialog) {
     });
 }
 
-void ClearUserPassword(TConnectionHost& host, const QString& userName) {
-    RunChange(host, [&](TDAODatabase& db) {
+void ClearUserPassword(const TCommandContext& context, const QString& userName) {
+    RunChange(context, [&](TDAODatabase& db) {
         if (confirmed(QStringLiteral("OK to clear the password of User: ") + userName + QStringLiteral("?")))
             db.GetUsers()->Item(com::Variant(DaoText(userName)))->NewPassword("", "");
     });
 }
 
-bool ChangeOwnPassword(TConnectionHost& host, const QString& userName, const QString& oldPassword,
+bool ChangeOwnPassword(const TCommandContext& context, const QString& userName, const QString& oldPassword,
                        const QString& newPassword) {
     return RunChange(
-        host,
+        context,
         [&](TDAODatabase& db) {
             db.GetUsers()
                 ->Item(com::Variant(DaoText(userName)))

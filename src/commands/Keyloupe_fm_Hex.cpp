@@ -1,4 +1,4 @@
-#include "Keyloupe_fm_Hex.h"
+#include "commands/Keyloupe_fm_Hex.h"
 
 #include "ui_fm_Hex.h"
 

@@ -1,4 +1,4 @@
-#include "Keyloupe_fm_Password.h"
+#include "commands/Keyloupe_fm_Password.h"
 
 #include "ui_fm_Password.h"
 

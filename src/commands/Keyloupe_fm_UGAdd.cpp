@@ -1,4 +1,4 @@
-#include "Keyloupe_fm_UGAdd.h"
+#include "commands/Keyloupe_fm_UGAdd.h"
 
 #include "ui_fm_UGAdd.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-// How a new permission value is formed from the current one, and the row and command kinds.
+// How a new permission value is formed from the current one, and the command kinds of the matrix.
 #include <cstdint>
 
 enum TPermOp : std::uint8_t {
@@ -19,9 +19,6 @@ constexpr std::int32_t CombinePermission(std::int32_t current, TPermOp op, std::
         return value;
     }
 }
-
-// Which object a permissions row stands for: its container's own or one of the container's documents.
-enum class TRowKind : std::uint8_t { Container, Document };
 
 // The command kinds of the users/groups matrix, in menu order.
 enum TUGCommand : std::uint8_t { ugAddToGroup, ugRemoveFromGroup, ugDeleteUser, ugDeleteGroup };

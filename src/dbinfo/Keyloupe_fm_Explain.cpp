@@ -1,4 +1,4 @@
-#include "Keyloupe_fm_Explain.h"
+#include "dbinfo/Keyloupe_fm_Explain.h"
 
 #include "ui_fm_Explain.h"
 

@@ -1,8 +1,7 @@
-#include "PropertyListing.h"
+#include "dbinfo/PropertyListing.h"
 
-#include "VariantText.h"
+#include "dbinfo/VariantText.h"
 
-#include "jet/ConnectionHost.h"
 #include "jet/DaoDS.h"
 #include "ui/Cursor.h"
 
@@ -45,19 +44,9 @@ void ListProperties(QPlainTextEdit& memo, const QString& title, const dao::Prope
     ListProperties([&memo](const QString& line) { memo.appendPlainText(line); }, title, properties);
 }
 
-void ReadPropertyListing(TConnectionHost& host, QPlainTextEdit& me_Props) {
-    me_Props.clear();
-    if (!host.ConnectFromLogin()) {
-        host.DisconnectDB();
-        return;
-    }
-    auto cleanUp = [&] {
-        host.DisconnectDB();
-        ui::setScreenCursor(ui::CursorShape::Default);
-    };
+void ReadPropertyListing(TDAODatabase& db, QPlainTextEdit& me_Props) {
+    ui::setScreenCursor(ui::CursorShape::HourGlass);
     try {
-        ui::setScreenCursor(ui::CursorShape::HourGlass);
-        TDAODatabase& db = host.db1();
         ListProperties(me_Props, QStringLiteral("DBEngine Properties"),
                        DAOCall([&] { return db.EngineObject()->Properties(); }));
         ListProperties(me_Props, QStringLiteral("Workspace Properties"),
@@ -65,10 +54,10 @@ void ReadPropertyListing(TConnectionHost& host, QPlainTextEdit& me_Props) {
         ListProperties(me_Props, QStringLiteral("Database Properties"),
                        DAOCall([&] { return db.DatabaseObject()->Properties(); }));
     } catch (...) {
-        cleanUp();
+        ui::setScreenCursor(ui::CursorShape::Default);
         throw;
     }
-    cleanUp();
+    ui::setScreenCursor(ui::CursorShape::Default);
 }
 
 } // namespace dbinfo

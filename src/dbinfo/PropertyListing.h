@@ -11,7 +11,7 @@
 #include <functional>
 
 class QPlainTextEdit;
-class TConnectionHost;
+class TDAODatabase;
 
 namespace dbinfo {
 
@@ -29,10 +29,10 @@ void ListProperties(const TAppendLine& append, const QString& title, const dao::
 // The same, appending to the memo.
 void ListProperties(QPlainTextEdit& memo, const QString& title, const dao::PropertiesPtr& properties);
 
-// The "Read" button: empties the memo, connects with the host's current login (which reports its
-// own failure), lists the DBEngine, Workspace and Database properties under the hourglass, and always
-// disconnects and restores the cursor. Failures outside a property's line pass on to the caller.
-void ReadPropertyListing(TConnectionHost& host, QPlainTextEdit& me_Props);
+// The "Read" button's listing on an open connection: appends the DBEngine, Workspace and Database
+// properties under the hourglass and always restores the cursor. Failures outside a property's line
+// pass on to the caller.
+void ReadPropertyListing(TDAODatabase& db, QPlainTextEdit& me_Props);
 
 // The message of a failure as the listing shows it: a DAO failure's description (else the text for
 // its status), any other exception's own message.

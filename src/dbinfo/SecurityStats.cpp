@@ -1,9 +1,9 @@
-#include "SecurityStats.h"
+#include "dbinfo/SecurityStats.h"
 
-#include "Keyloupe_fm_Explain.h"
+#include "dbinfo/Keyloupe_fm_Explain.h"
 
-#include "jet/ConnectionHost.h"
 #include "jet/DaoDS.h"
+#include "security/AceCountQueries.h"
 #include "ui/Dialogs.h"
 
 #include <QGroupBox>
@@ -17,25 +17,18 @@
 
 namespace dbinfo {
 
-const std::array<const char*, 2> AceCountQueries = {
-    "SELECT Count(MSysACEs.ACM) AS CountOfACM FROM MSysACEs",
-    "SELECT Count(MSysACEs.ACM) AS CountOfACM FROM MSysACEs WHERE (MSysACEs.ACM <> 0)",
-};
-
 const QString AceCaption = QStringLiteral("MDB MSysACEs Table ");
 const QString AceCaptionNoPerms = QStringLiteral("MDB MSysACEs Table: NO PERMS! ");
 const QString AceNotAvailable = QStringLiteral("Not avail");
 const QString AceExplainOrphans = QStringLiteral("... could become active if user is reinstated.");
 const QString AceExplainClick = QStringLiteral("Click for explanation");
 
-std::string CountAces(TConnectionHost& host, TDAOQuery& qry, std::int32_t& AceCount,
-                      std::int32_t& AceNonZeroCount) {
+std::string CountAces(TDAOQuery& qry, std::int32_t& AceCount, std::int32_t& AceNonZeroCount) {
     AceCount = 0;
     AceNonZeroCount = 0;
     std::string errorText;
     const char* running = nullptr;
     try {
-        host.ConnectFromLogin();
         std::int32_t* const results[] = {&AceCount, &AceNonZeroCount};
         for (std::size_t i = 0; i < AceCountQueries.size(); ++i) {
             running = AceCountQueries[i];
@@ -52,11 +45,7 @@ std::string CountAces(TConnectionHost& host, TDAOQuery& qry, std::int32_t& AceCo
         if (errorText.empty())
             errorText =
                 running ? std::string("Couldn't run query: ") + running : std::string("Unknown error");
-    } catch (...) {
-        host.DisconnectDB();
-        throw;
     }
-    host.DisconnectDB();
     return errorText;
 }
 

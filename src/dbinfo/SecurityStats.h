@@ -7,22 +7,16 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 class QGroupBox;
 class QLabel;
-class TConnectionHost;
 class TDAOQuery;
 class Tfm_Explain;
 
 namespace dbinfo {
-
-// The two counting queries, in the order they run: all rows, then the rows with a non-zero mask. Each
-// returns one row with the field "CountOfACM".
-extern const std::array<const char*, 2> AceCountQueries;
 
 // Texts of the statistics box.
 extern const QString AceCaption;        // "MDB MSysACEs Table "
@@ -31,13 +25,11 @@ extern const QString AceNotAvailable;   // "Not avail"
 extern const QString AceExplainOrphans; // "... could become active if user is reinstated."
 extern const QString AceExplainClick;   // "Click for explanation"
 
-// Runs the two counting queries through qry on a fresh connection: host.ConnectFromLogin closes the
-// connection that was open and opens one with the same login (its result is not examined), and the
-// connection is closed again on return, whatever happened. Sets AceCount and AceNonZeroCount (0 for a
-// query that did not run) and returns the message of the failure that stopped it, empty when both ran.
-// No message box is shown.
-std::string CountAces(TConnectionHost& host, TDAOQuery& qry, std::int32_t& AceCount,
-                      std::int32_t& AceNonZeroCount);
+// Runs the two counting queries of AceCountQueries through qry, on the connection of its database
+// (the caller opens it; on a closed one the first query fails). Sets AceCount and AceNonZeroCount (0
+// for a query that did not run) and returns the message of the failure that stopped it, empty when
+// both ran. No message box is shown.
+std::string CountAces(TDAOQuery& qry, std::int32_t& AceCount, std::int32_t& AceNonZeroCount);
 
 // The controls the statistics fill.
 struct TDBInfoLabels {

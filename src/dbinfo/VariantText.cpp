@@ -1,4 +1,4 @@
-#include "VariantText.h"
+#include "dbinfo/VariantText.h"
 
 #include <QDate>
 #include <QTime>

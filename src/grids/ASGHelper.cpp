@@ -1,4 +1,4 @@
-#include "ASGHelper.h"
+#include "grids/ASGHelper.h"
 
 #include "ui/Cursor.h"
 
@@ -177,10 +177,6 @@ void TASGHelper::HandlePopup() {
 
 void SelectClickedCell(TStringGrid& grid, int row, int col) {
     grid.selectCell(col, row);
-}
-
-void SetTextCompareStyle(int, TSortStyle& style) {
-    style = TSortStyle::AlphaNoCase;
 }
 
 void CopyGridToClipboard(const TStringGrid& grid) {

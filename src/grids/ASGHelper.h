@@ -5,8 +5,9 @@
 // grid. Subclasses fill in the virtual operations for their grid.
 //
 // Also here: the window-level handlers that every grid shares (right click selects the clicked
-// cell, text comparison style, copy to the clipboard).
-#include "control/StringGrid.h"
+// cell, copy to the clipboard); the text comparison style is the model's (PermsGridRules.h).
+#include "grids/control/StringGrid.h"
+#include "grids/model/PermsGridRules.h"
 
 #include <QString>
 
@@ -114,9 +115,6 @@ template <class F> void WithUpdate(TASGHelper& helper, F&& f) {
 // Right click on a cell: makes exactly that cell (display row, col) selected and current, fixed
 // cells included.
 void SelectClickedCell(TStringGrid& grid, int row, int col);
-
-// Column comparison style: every column compares as text, case-insensitively, by the user's locale.
-void SetTextCompareStyle(int col, TSortStyle& style);
 
 // Puts every shown cell of the grid (header rows and fixed columns included) on the clipboard:
 // TAB between cells, CR LF after each row; rows hidden by the filter are left out.

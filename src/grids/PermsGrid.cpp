@@ -1,4 +1,4 @@
-#include "PermsGrid.h"
+#include "grids/PermsGrid.h"
 
 #include "security/PermissionColumns.h"
 
@@ -19,30 +19,12 @@ void TASGHelper_Perm::AddFilterConditions(std::int32_t Flags) {
     AddPermsFilterConditions(Grid.model(), Flags);
 }
 
-void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags) {
-    if (flags & PermFilterSysObj) {
-        model.addFilterCondition(colObjectName, QStringLiteral("!MSys*"));
-        model.addFilterCondition(colUGName, QStringLiteral("!Engine & !Creator"));
-    }
-    if (flags & PermFilterZero) model.addFilterCondition(colPermExp, QStringLiteral("!00000"));
-}
-
 std::int32_t TASGHelper_Perm::GetSortType() {
     return m_sortUserGroup.isChecked() ? PermSortUserGroup : PermSortObject;
 }
 
 void TASGHelper_Perm::AddSortColumns(std::int32_t SortType) {
     AddPermsSortColumns(Grid.model(), SortType);
-}
-
-void AddPermsSortColumns(TStringGridModel& model, std::int32_t SortType) {
-    if (SortType == PermSortUserGroup) {
-        for (int col : {colUserGroup, colUGName, colContainer, colObjectName})
-            model.addSortKey(col);
-    } else if (SortType == PermSortObject) {
-        for (int col : {colContainer, colObjectName, colUserGroup, colUGName})
-            model.addSortKey(col);
-    }
 }
 
 bool TASGHelper_Perm::CanResizeColumn(int Col) {
@@ -61,25 +43,6 @@ void TASGHelper_Perm::SetupColumns() {
         Grid.setColWidth(i, SecColInfo[static_cast<std::size_t>(i)].Width);
     SetupPermsHeader(Grid.model());
     Grid.viewport()->update();
-}
-
-void SetupBarePermsModel(TStringGridModel& model) {
-    model.setColCount(SecColCount);
-    model.setRowCount(1);
-    model.setFixedColCount(FirstPermColumn);
-    model.setFixedRowCount(1);
-    SetupPermsHeader(model);
-}
-
-void SetupPermsHeader(TStringGridModel& model) {
-    if (model.colCount() < SecColCount) model.setColCount(SecColCount);
-    if (model.rowCount() < 1) model.setRowCount(1);
-    for (int i = 0; i < SecColCount; ++i) {
-        const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(i)];
-        const QString caption = QString::fromLatin1(info.Caption.data(), qsizetype(info.Caption.size()));
-        model.setCell(i, 0, info.RotatedHeader ? QLatin1Char(' ') + caption : caption);
-        model.setCellRotated(i, 0, info.RotatedHeader);
-    }
 }
 
 void FitNumberColumn(TStringGrid& grid, std::int32_t largest) {

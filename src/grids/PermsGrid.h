@@ -2,15 +2,10 @@
 // The permissions grid's helper: 31 columns from the permission column table (nine fixed descriptive
 // columns, 22 rights with rotated headers), sorting by container/object or by group/user, and hiding
 // system objects and rows without explicit permissions.
-#include "ASGHelper.h"
+#include "grids/ASGHelper.h"
+#include "grids/model/PermsGridRules.h"
 
 class QAbstractButton;
-
-// Filter flags and sort types of the permissions grid.
-inline constexpr std::int32_t PermFilterSysObj = 1;
-inline constexpr std::int32_t PermFilterZero = 2;
-inline constexpr std::int32_t PermSortUserGroup = 1;
-inline constexpr std::int32_t PermSortObject = 2;
 
 class TASGHelper_Perm : public TASGHelper {
 public:
@@ -31,15 +26,6 @@ private:
     QAbstractButton& m_hidePerm0;
     QAbstractButton& m_sortUserGroup;
 };
-
-// The rules of the permissions grid on a bare model, shared by the grid's helper and the command-line
-// report: the header row, the hide conditions for a set of filter flags and the sort keys of a sort type.
-void SetupPermsHeader(TStringGridModel& model);
-// A bare model shaped as the permissions grid before a walk: its columns, the fixed descriptive columns
-// and the header row.
-void SetupBarePermsModel(TStringGridModel& model);
-void AddPermsFilterConditions(TStringGridModel& model, std::int32_t flags);
-void AddPermsSortColumns(TStringGridModel& model, std::int32_t sortType);
 
 // Widens the "Num" column so that the number largest, in the grid's body font, is not cut; it never
 // becomes narrower than its laid-out width.

@@ -1,4 +1,4 @@
-#include "UGGrid.h"
+#include "grids/UGGrid.h"
 
 #include <QAbstractButton>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The users/groups matrix's helper: users down column 0, groups across row 0, sorted by user name,
 // with the built-in users Engine and Creator hidden on request.
-#include "ASGHelper.h"
+#include "grids/ASGHelper.h"
 
 class QAbstractButton;
 

@@ -44,6 +44,11 @@ bool Tdm_Inspect::Connect(const std::string& databasePath, const std::string& wo
     return db1.Connected();
 }
 
+bool Tdm_Inspect::Connect(const TLogin& login) {
+    Disconnect();
+    return Connect(login.Database, login.Workgroup, login.UserName, login.Password, login.Version);
+}
+
 void Tdm_Inspect::Disconnect() {
     db1.SetConnected(false);
 }

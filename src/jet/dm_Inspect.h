@@ -6,6 +6,16 @@
 
 #include <string>
 
+// The login a connection is opened with: database, workgroup file, user name, password and DAO version,
+// as the Database/Login tab shows them.
+struct TLogin {
+    std::string Database;
+    std::string Workgroup;
+    std::string UserName;
+    std::string Password;
+    TDAOVersion Version = dvDAO36;
+};
+
 class Tdm_Inspect {
 public:
     Tdm_Inspect();
@@ -18,6 +28,8 @@ public:
     // Failures of the open pass to the caller with db1 left closed.
     bool Connect(const std::string& databasePath, const std::string& workgroupPath,
                  const std::string& userName, const std::string& password, TDAOVersion version);
+    // Closes what is open, then connects with the login.
+    bool Connect(const TLogin& login);
     // Closes db1: open datasets first, then the DAO objects are released.
     void Disconnect();
 

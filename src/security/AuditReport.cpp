@@ -1,4 +1,4 @@
-#include "AuditReport.h"
+#include "security/AuditReport.h"
 
 #include "dao/FileProbe.h"
 
@@ -140,7 +140,8 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
            "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
            "td.h{font-family:monospace}td.n{white-space:nowrap}td.g{background:#B8FFCC}td.p{background:#"
            "FFDFFF}"
-           "td.v{background:#FFCAFF}td.y{background:#ABFFFF}*{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
+           "td.v{background:#FFCAFF}td.y{background:#ABFFFF}*{-webkit-print-color-adjust:exact;print-color-"
+           "adjust:exact}"
            "thead{display:table-header-group}"
            "@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
         << "</style></head><body>\n";

@@ -2,8 +2,8 @@
 // The audit report: a header saying what was audited, by whom and when, the DatabaseInfo figures, the
 // findings, the accounts and memberships, and every object's non-zero rights per account, as a
 // self-contained HTML page, and the findings as text or CSV (RFC 4180) for scripts.
-#include "CatalogueReader.h"
-#include "Findings.h"
+#include "security/CatalogueReader.h"
+#include "security/Findings.h"
 
 #include <ostream>
 #include <string>

@@ -1,4 +1,4 @@
-#include "CatalogueReader.h"
+#include "security/CatalogueReader.h"
 
 #include <limits>
 #include <vector>

@@ -4,8 +4,8 @@
 // explicit and effective permissions, the container's inherit flag, the owner mark and one letter per
 // permission column. The rows go to a writer, so the permissions grid and the command-line report share
 // the same walk.
-#include "PermissionColumns.h"
 #include "dao/Dao.h"
+#include "security/PermissionColumns.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Findings.h"
+#include "security/Findings.h"
 
 #include "dao/engine/Names.h"
 

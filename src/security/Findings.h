@@ -7,8 +7,8 @@
 //
 // The findings are worked out from the rows of one catalogue walk (TPermRowWriter) and the engine's
 // audit facts; nothing here reads the engine.
-#include "CatalogueReader.h"
 #include "dao/AuditFacts.h"
+#include "security/CatalogueReader.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "KaDumbIniFile.h"
+#include "settings/KaDumbIniFile.h"
 
 #include "ui/Dialogs.h"
 #include "win/Locale.h"

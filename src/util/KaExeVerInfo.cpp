@@ -1,6 +1,6 @@
-#include "KaExeVerInfo.h"
+#include "util/KaExeVerInfo.h"
 
-#include "KaFileUtils.h"
+#include "util/KaFileUtils.h"
 #include "win/VersionInfo.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "KaFileUtils.h"
+#include "util/KaFileUtils.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "Keyloupe_fm_About.h"
+#include "util/Keyloupe_fm_About.h"
 
-#include "KaExeVerInfo.h"
 #include "ui_fm_About.h"
+#include "util/KaExeVerInfo.h"
 
 Tfm_About::Tfm_About(QWidget* parent) : Tfm_About(ExeVerInfo(), parent) {}
 

@@ -1,8 +1,8 @@
 #pragma once
 // Shared set-up of the main-window tests: throwaway workgroup and database files made through the
 // engine, the application objects created in start-up order, and access to widgets by object name.
-#include "AppObjects.h"
-#include "fm_Main.h"
+#include "app/AppObjects.h"
+#include "app/fm_Main.h"
 #include "ui/Dialogs.h"
 
 #include <QComboBox>

@@ -1,5 +1,5 @@
 // The command line of keyloupe and where its settings file lives.
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // MSysDb, and Jet's default catalogue leaves the Users group full rights on every container.
 #include "AppTestSupport.h"
 
-#include "Keyloupe_fm_Legend.h"
+#include "app/Keyloupe_fm_Legend.h"
 #include "grids/control/StringGrid.h"
 #include "security/AuditReport.h"
 #include "security/Findings.h"
@@ -94,7 +94,8 @@ private slots:
         const TFindingsResult* r = app.form().Findings();
         QVERIFY(r);
         QCOMPARE(r->Notes.size(), std::size_t(2)); // no RetrieveData on MSysACEs, not a member of Admins
-        QVERIFY(app.find<QLabel>("lb_FindingsSummary")->text().contains(QStringLiteral("were not checked: ")));
+        QVERIFY(
+            app.find<QLabel>("lb_FindingsSummary")->text().contains(QStringLiteral("were not checked: ")));
     }
 
     void theReportIsSavedAsHtmlAndPdf() {

@@ -1,12 +1,12 @@
 // The permissions grid and the users/groups matrix after real refreshes on engine-made files.
 #include "AppTestSupport.h"
 
-#include "JetTool.h"
 #include "dao/Dao.h"
 #include "grids/ASGHelper.h"
 #include "grids/PermsGrid.h"
 #include "grids/UGGrid.h"
 #include "grids/control/StringGrid.h"
+#include "keyloupe-jet/JetTool.h"
 #include "ui/Cursor.h"
 
 #include <QCheckBox>

@@ -1,6 +1,8 @@
 // Window settings and login histories through a real main window: restored at creation, stored at close.
 #include "AppTestSupport.h"
 
+#include "dao/Dao.h"
+
 #include "settings/KaDumbIniFile.h"
 
 #include <QCheckBox>
@@ -46,6 +48,7 @@ class SettingsHistoryTest : public QObject {
     QString ini() const { return tmp.filePath(QStringLiteral("keyloupe.ini")); }
 
 private slots:
+    void initTestCase() { dao::registerEngineClasses(); }
     void init() { QFile::remove(ini()); }
 
     void defaultsWithoutASettingsFile() {

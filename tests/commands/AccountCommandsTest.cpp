@@ -178,9 +178,9 @@ private slots:
         app->hooks.confirmAnswers = {ui::Answer::Yes};
         m.selectCell(0, m.displayRowIndex(bob));
         for (TUGCommand command : {ugDeleteGroup, ugAddToGroup, ugRemoveFromGroup})
-            app->form().DoUGCommand(command);
+            app->form().UGCommandAtCurrentCell(command);
         m.selectCell(sales, 0);
-        app->form().DoUGCommand(ugDeleteUser);
+        app->form().UGCommandAtCurrentCell(ugDeleteUser);
         QVERIFY(app->hooks.confirmations.isEmpty());
         QVERIFY(app->hooks.messages.isEmpty());
 
@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
 
         app->hooks.messages.clear();
-        DoUGCommand(app->form(), ugAddToGroup, QStringLiteral("bob"), Sales);
+        DoUGCommand(app->form().CommandContext(), ugAddToGroup, QStringLiteral("bob"), Sales);
         app->hooks.modalAnswers.push_back(
             fillIn(QStringLiteral("carol"), QStringLiteral("c-pid"), QString()));
         clickButton(*app);

@@ -2,9 +2,9 @@
 // Shared by the command tests: throwaway workgroup and database files made through the engine, the
 // application objects created in start-up order with the dialog hooks installed, and the popup menus of
 // both grids driven by real right clicks.
-#include "AppObjects.h"
+#include "app/AppObjects.h"
+#include "app/fm_Main.h"
 #include "dao/Dao.h"
-#include "fm_Main.h"
 #include "grids/control/StringGrid.h"
 #include "ui/Dialogs.h"
 

@@ -4,8 +4,8 @@
 
 #include "commands/Keyloupe_fm_Hex.h"
 #include "commands/PermCommands.h"
-#include "security/PermissionColumns.h"
 #include "jet/dm_Inspect.h"
+#include "security/PermissionColumns.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -97,7 +97,8 @@ private slots:
         QVERIFY(!app.find<QPushButton>("bt_UG_Add")->isEnabled());
 
         app.hooks.messages.clear();
-        app.form().ApplyPermissionChange(Tables, block, TRowKind::Document, poSet, 0, owner);
+        ApplyPermissionChange(app.form().CommandContext(), Tables, block, TRowKind::Document, poSet, 0,
+                              owner);
         QCOMPARE(app.hooks.messages.size(), 1);
         QVERIFY(app.hooks.messages.front().startsWith(QStringLiteral("Error: Cannot change")));
         QVERIFY(app.hooks.messages.front().contains(QStringLiteral("read-only for audit")));
@@ -264,13 +265,13 @@ private slots:
         QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
 
         app->hooks.messages.clear();
-        SetNewOwner(app->form(), Tables, Lines, TRowKind::Document, bob);
-        FlipInherit(app->form(), Tables, Container, TRowKind::Container, alice);
+        SetNewOwner(app->form().CommandContext(), Tables, Lines, TRowKind::Document, bob);
+        FlipInherit(app->form().CommandContext(), Tables, Container, TRowKind::Container, alice);
         QCOMPARE(app->hooks.messages.size(), 4);
         // The hex command's failed read: one box, no dialog and no refresh.
         app->hooks.messages.clear();
         app->find<QLabel>("lb_Summary")->setText(QStringLiteral("unchanged"));
-        EnterHexPermission(app->form(), *fm_Hex, Tables, Lines, TRowKind::Document, bob);
+        EnterHexPermission(app->form().CommandContext(), *fm_Hex, Tables, Lines, TRowKind::Document, bob);
         QCOMPARE(app->hooks.messages.size(), 1);
         QVERIFY(app->hooks.modalTitles.isEmpty());
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("unchanged"));
@@ -311,7 +312,7 @@ private slots:
         const QString summary = app->find<QLabel>("lb_Summary")->text();
         CreateUserBehindTheBack(files, "carol");
         try {
-            FlipInherit(app->form(), Tables, Orders, TRowKind::Document, alice);
+            FlipInherit(app->form().CommandContext(), Tables, Orders, TRowKind::Document, alice);
             QFAIL("no error raised");
         } catch (const std::exception& e) {
             QCOMPARE(QString::fromStdString(e.what()),
@@ -364,8 +365,8 @@ private slots:
 
         // A row naming an object that is not there (deleted elsewhere): the refusal, then the refresh.
         app->hooks.messages.clear();
-        ApplyPermissionChange(app->form(), Tables, QStringLiteral("Nowhere"), TRowKind::Document, poSet, 1,
-                              bob);
+        ApplyPermissionChange(app->form().CommandContext(), Tables, QStringLiteral("Nowhere"),
+                              TRowKind::Document, poSet, 1, bob);
         QCOMPARE(app->hooks.messages.size(), 1);
         QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
         QVERIFY(app->find<QLabel>("lb_Summary")->text().startsWith(QStringLiteral("cmd.mdb")));

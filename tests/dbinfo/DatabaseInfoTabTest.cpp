@@ -1,9 +1,9 @@
 // The DatabaseInfo tab in the main window on files made through the engine: the MSysACEs statistics,
 // the explanation dialog and the property listing.
-#include "AppObjects.h"
-#include "Keyloupe_fm_Explain.h"
-#include "SecurityStats.h"
-#include "fm_Main.h"
+#include "app/AppObjects.h"
+#include "app/fm_Main.h"
+#include "dbinfo/Keyloupe_fm_Explain.h"
+#include "dbinfo/SecurityStats.h"
 #include "jet/dm_Inspect.h"
 #include "ui/Cursor.h"
 #include "ui/Dialogs.h"

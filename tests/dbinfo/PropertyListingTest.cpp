@@ -1,5 +1,5 @@
 // One collection's block of the property listing, on fake Properties collections.
-#include "PropertyListing.h"
+#include "dbinfo/PropertyListing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The variant-to-text rule of the property listing, kind by kind, in a comma and a point locale.
-#include "VariantText.h"
+#include "dbinfo/VariantText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The grid helper: update bracket, sort and filter rebuilding, column resizing, shared handlers.
-#include "ASGHelper.h"
+#include "grids/ASGHelper.h"
 #include "GridTestSupport.h"
 #include "ui/Cursor.h"
 

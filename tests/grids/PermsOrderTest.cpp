@@ -1,9 +1,9 @@
 // The permissions grid's default order, "Contnr/Object": container, object name (a container's own
 // rows first), kind ("G" before "U" in ascending text order), account name; all compared ignoring
 // case. Checked row by row against a hand-written list, with whole rows moving.
-#include "ASGHelper.h"
-#include "PermsGrid.h"
-#include "PermsGridWriter.h"
+#include "grids/ASGHelper.h"
+#include "grids/PermsGrid.h"
+#include "grids/model/PermsGridWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -54,11 +54,7 @@ TEST(PermsGridOrder, ContainerObjectKindNameIgnoringCase) {
         writer.WriteRow(i + 1, row);
     }
     writer.Finish(kRows);
-    model.setOnGetFormat(&SetTextCompareStyle);
-    model.clearSortKeys();
-    AddPermsSortColumns(model, PermSortObject);
-    model.setMultiKeySort(true);
-    model.sortBody();
+    ApplyPermsViewOptions(model, 0, PermSortObject);
 
     ASSERT_EQ(model.rowCount(), kRows + 1);
     EXPECT_EQ(model.cell(colContainer, 0), QStringLiteral("Container"));

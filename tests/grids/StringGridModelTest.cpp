@@ -1,5 +1,5 @@
 // The string grid model: cell storage, filter syntax, sorting, row mapping and copy text.
-#include "StringGridModel.h"
+#include "grids/model/StringGridModel.h"
 #include "GridTestSupport.h"
 
 #include <QCollator>

@@ -1,6 +1,6 @@
 // The string grid widget under the offscreen platform: painting, scrolling, selection, events.
 #include "GridTestSupport.h"
-#include "StringGrid.h"
+#include "grids/control/StringGrid.h"
 #include "ui/HintTiming.h"
 
 #include <QAccessible>

@@ -1,6 +1,6 @@
-#include "KaExeVerInfo.h"
-#include "KaFileUtils.h"
-#include "Keyloupe_fm_About.h"
+#include "util/KaExeVerInfo.h"
+#include "util/KaFileUtils.h"
+#include "util/Keyloupe_fm_About.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 // Workgroup, database and account commands.
-#include "CommandTable.h"
-#include "Commands.h"
-#include "Options.h"
-#include "Session.h"
+#include "keyloupe-jet/CommandTable.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
 namespace jettool {
 

@@ -1,8 +1,8 @@
-#include "CommandTable.h"
+#include "keyloupe-jet/CommandTable.h"
 
-#include "Commands.h"
-#include "Demo.h"
-#include "JetTool.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/Demo.h"
+#include "keyloupe-jet/JetTool.h"
 
 namespace jettool {
 

@@ -2,11 +2,11 @@
 // administrator secures a small shop database (made and owned by its own administrator account, the
 // Users group stripped of rights) but for a few planted slips, and legacy97.mdb left at the engine's
 // defaults.
-#include "Demo.h"
+#include "keyloupe-jet/Demo.h"
 
-#include "Commands.h"
-#include "Options.h"
-#include "Session.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
 #include <stdexcept>
 #include <string>
@@ -78,7 +78,7 @@ void setPermissions(dao::Database& db, const std::string& container, const std::
 // Explicit rights on a container that documents created later take over.
 void setInheritedPermissions(dao::Database& db, const std::string& container, const std::string& account,
                              std::int32_t value) {
-    dao::ContainerPtr target = findContainer(db, container);
+    dao::ContainerPtr target = FindContainer(db.Containers(), container);
     target->SetUserName(account);
     target->SetInherit(true);
     target->SetPermissions(value);
@@ -133,10 +133,10 @@ void secureUsersGroup(dao::Database& db) {
 
 // Auditors may read the security of every container and of the shop's own objects.
 void grantAuditors(dao::Database& db) {
-    setPermissions(db, "Databases", ContainerSelf, "Auditors", ReadSec);
+    setPermissions(db, "Databases", ContainerObjectName, "Auditors", ReadSec);
     for (const char* containerName : ObjectContainers) {
         setInheritedPermissions(db, containerName, "Auditors", ReadSec);
-        dao::DocumentsPtr documents = findContainer(db, containerName)->Documents();
+        dao::DocumentsPtr documents = FindContainer(db.Containers(), containerName)->Documents();
         const std::int32_t documentCount = documents->Count();
         for (std::int32_t k = 0; k < documentCount; ++k) {
             dao::DocumentPtr document = documents->Item(Variant(k));

@@ -2,8 +2,8 @@
 // object containers, a regular pattern of explicit rights, and some documents owned by users. Built
 // with the engine's bulk helpers, one transaction per step, so that tens of thousands of documents
 // take seconds.
-#include "Demo.h"
-#include "Session.h"
+#include "keyloupe-jet/Demo.h"
+#include "keyloupe-jet/Session.h"
 
 #include "dao/JetAdmin.h"
 

@@ -1,7 +1,7 @@
 // The catalogue listing: every (object, account) pair in the order the permissions grid reads them.
-#include "Commands.h"
-#include "Options.h"
-#include "Session.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
 #include <string>
 #include <vector>
@@ -70,8 +70,8 @@ void writeObjectRows(dao::SecuredObject& object, dao::Container* container, cons
         try {
             object.SetUserName(account.name);
             selected = true;
-            explicitText = permHex(object.Permissions());
-            effectiveText = permHex(object.AllPermissions());
+            explicitText = PermHex(object.Permissions());
+            effectiveText = PermHex(object.AllPermissions());
         } catch (const com::ComError&) {
             // Shown as "?"; the rest of the row is still written.
         }
@@ -118,7 +118,7 @@ void writeDump(dao::Workspace& workspace, dao::Database& db, std::ostream& out) 
     for (int i = 0; i < containerCount; ++i) {
         dao::ContainerPtr container = containers->Item(Variant(std::int32_t{i}));
         const std::string containerName = container->Name();
-        writeObjectRows(*container, container.get(), containerName, ContainerSelf, accounts, buffer);
+        writeObjectRows(*container, container.get(), containerName, ContainerObjectName, accounts, buffer);
         dao::DocumentsPtr documents = container->Documents();
         const std::int32_t documentCount = documents->Count();
         for (std::int32_t k = 0; k < documentCount; ++k) {

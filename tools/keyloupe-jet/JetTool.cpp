@@ -1,9 +1,10 @@
-#include "JetTool.h"
+#include "keyloupe-jet/JetTool.h"
 
-#include "CommandTable.h"
-#include "Options.h"
+#include "keyloupe-jet/CommandTable.h"
+#include "keyloupe-jet/Options.h"
 
 #include "com/Status.h"
+#include "dao/Dao.h"
 
 #include <exception>
 #include <iostream>
@@ -57,6 +58,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 }
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in) {
+    dao::registerEngineClasses();
     try {
         Invocation invocation = parseArguments(args);
         int status = 0;

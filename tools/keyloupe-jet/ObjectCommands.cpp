@@ -1,7 +1,7 @@
 // Commands on a database's objects: creating documents, permissions, owners and inherit flags.
-#include "Commands.h"
-#include "Options.h"
-#include "Session.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
 namespace jettool {
 
@@ -30,7 +30,7 @@ void cmdSetInherit(const Invocation& inv, std::ostream&) {
     const bool inherit = parseBool(inv.arg(3));
     Session session(inv.global);
     dao::DatabasePtr db = session.openDatabase(inv.arg(0), false);
-    dao::ContainerPtr container = findContainer(*db, inv.arg(1));
+    dao::ContainerPtr container = FindContainer(db->Containers(), inv.arg(1));
     container->SetUserName(inv.arg(2));
     // The flag is held on the container object until Permissions is written for the same account;
     // writing the unchanged value back stores it.

@@ -1,7 +1,7 @@
-#include "Options.h"
+#include "keyloupe-jet/Options.h"
 
-#include "CommandTable.h"
-#include "JetTool.h"
+#include "keyloupe-jet/CommandTable.h"
+#include "keyloupe-jet/JetTool.h"
 
 #include <algorithm>
 #include <string_view>

@@ -1,15 +1,14 @@
 // The permissions grid as text or CSV: the same catalogue walk, hide conditions and sort as Keyloupe's
 // Permissions tab after a refresh, printed as its "Copy" button copies it (text, with LF line ends) or
 // as RFC 4180 records. The audit report as HTML, and the findings, from the same one walk.
-#include "Commands.h"
-#include "JetTool.h"
-#include "Options.h"
-#include "Session.h"
+#include "keyloupe-jet/Commands.h"
+#include "keyloupe-jet/JetTool.h"
+#include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
-#include "ASGHelper.h"
-#include "PermsGrid.h"
-#include "PermsGridWriter.h"
-#include "dbinfo/SecurityStats.h"
+#include "grids/model/PermsGridRules.h"
+#include "grids/model/PermsGridWriter.h"
+#include "security/AceCountQueries.h"
 #include "security/AuditReport.h"
 #include "security/CatalogueReader.h"
 #include "security/Findings.h"
@@ -85,13 +84,7 @@ void writeGrid(const Invocation& inv, Session& session, dao::Database& db, const
     walk(session, db, writer, counters);
     writer.Finish(counters.RowCount);
 
-    model.setOnGetFormat(&SetTextCompareStyle);
-    model.clearSortKeys();
-    AddPermsSortColumns(model, sort == "usergroup" ? PermSortUserGroup : PermSortObject);
-    model.setMultiKeySort(true);
-    model.sortBody();
-    AddPermsFilterConditions(model, flags);
-    model.setFilterActive(flags > 0);
+    ApplyPermsViewOptions(model, flags, sort == "usergroup" ? PermSortUserGroup : PermSortObject);
 
     writeGridRows(model, format == "csv", out);
 }
@@ -115,8 +108,8 @@ std::string absolutePath(const std::string& path) {
 void countAces(dao::Database& db, TReportSummary& summary) {
     std::int32_t* const results[] = {&summary.AceRows, &summary.AceNonZero};
     try {
-        for (std::size_t i = 0; i < dbinfo::AceCountQueries.size(); ++i) {
-            auto rs = db.CreateQueryDef("", dbinfo::AceCountQueries[i])
+        for (std::size_t i = 0; i < AceCountQueries.size(); ++i) {
+            auto rs = db.CreateQueryDef("", AceCountQueries[i])
                           ->OpenRecordset(com::Variant(std::int32_t{dao::dbOpenDynaset}), com::Variant());
             *results[i] = rs->Field(com::Variant("CountOfACM")).toInt32();
         }

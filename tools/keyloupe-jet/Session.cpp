@@ -1,4 +1,6 @@
-#include "Session.h"
+#include "keyloupe-jet/Session.h"
+
+#include "jet/DaoDS.h"
 
 #include <cctype>
 #include <cstdio>
@@ -6,15 +8,9 @@
 
 namespace jettool {
 
-dao::DBEnginePtr createEngine(const std::string& daoVersion) {
-    dao::registerEngineClasses();
-    const char* clsid = daoVersion == "3.5" ? dao::CLSID_DBEngine35 : dao::CLSID_DBEngine36;
-    return com::createInstanceAs<dao::DBEngine>(clsid, dao::IID_DBEngine);
-}
-
 Session::Session(const std::string& daoVersion, const std::string& workgroup, const std::string& user,
                  const std::string& password)
-    : engine_(createEngine(daoVersion)) {
+    : engine_(CreateDAOEngine(daoVersion == "3.5" ? dvDAO35 : dvDAO36, false)) {
     engine_->SetSystemDB(workgroup);
     workspace_ = engine_->CreateWorkspace("", user, password, com::Variant(std::int32_t{dao::dbUseJet}));
 }
@@ -33,21 +29,9 @@ dao::DatabasePtr Session::openDatabase(const std::string& path, bool readOnly) {
     return workspace_->OpenDatabase(path, com::Variant(false), com::Variant(readOnly), com::Variant());
 }
 
-dao::ContainerPtr findContainer(dao::Database& db, const std::string& container) {
-    return db.Containers()->Item(com::Variant(container));
-}
-
 std::shared_ptr<dao::SecuredObject> findObject(dao::Database& db, const std::string& container,
                                                const std::string& object) {
-    dao::ContainerPtr c = findContainer(db, container);
-    if (object == ContainerSelf) return c;
-    return c->Documents()->Item(com::Variant(object));
-}
-
-std::string permHex(std::int32_t value) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%05X", static_cast<unsigned>(static_cast<std::uint32_t>(value)));
-    return buf;
+    return FindSecuredObject(db.Containers(), container, object, RowKindOfObjectName(object));
 }
 
 std::int32_t parsePermHex(const std::string& text) {

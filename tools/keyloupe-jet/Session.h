@@ -1,22 +1,19 @@
 #pragma once
-// The engine side of a command: creating the DAO engine, logging in to a workgroup, opening a database,
-// finding containers and documents by name, and the text forms of permission values.
-#include "Options.h"
+// The engine side of a command: logging in to a workgroup and opening a database, and the parsing of
+// option values. Containers and documents are found by ObjectLookup.h, engines made by CreateDAOEngine
+// and permission values written by PermHex, as in the window.
+#include "keyloupe-jet/Options.h"
 
 #include "dao/Dao.h"
 #include "security/CatalogueReader.h"
+#include "security/ObjectLookup.h"
+#include "security/PermissionColumns.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 namespace jettool {
-
-// The object name that stands for a container itself in set-permissions, set-owner and dump.
-inline constexpr const char* ContainerSelf = ContainerObjectName;
-
-// Creates the DAO engine of that version ("3.5" or "3.6") through the class registry.
-dao::DBEnginePtr createEngine(const std::string& daoVersion);
 
 // A logged-in workspace on a workgroup file. Holds the engine and workspace for the command's run.
 class Session {
@@ -38,14 +35,10 @@ private:
     dao::WorkspacePtr workspace_;
 };
 
-dao::ContainerPtr findContainer(dao::Database& db, const std::string& container);
-
-// The container itself when object is "<container>", else the document of that name in the container.
+// The container itself when object is the container-row marker ContainerObjectName, else the document
+// of that name in the container.
 std::shared_ptr<dao::SecuredObject> findObject(dao::Database& db, const std::string& container,
                                                const std::string& object);
-
-// Upper-case hexadecimal, at least five digits; a negative value as its eight-digit two's complement.
-std::string permHex(std::int32_t value);
 
 // A permission value typed as hexadecimal (optionally prefixed "0x", "&H" or "$"), at most eight digits.
 // Throws UsageError.

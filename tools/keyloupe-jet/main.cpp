@@ -1,5 +1,5 @@
 // keyloupe-jet: see JetTool.h.
-#include "JetTool.h"
+#include "keyloupe-jet/JetTool.h"
 
 #include <iostream>
 

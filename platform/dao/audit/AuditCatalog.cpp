@@ -1,7 +1,7 @@
-#include "AuditCatalog.h"
+#include "dao/audit/AuditCatalog.h"
 
-#include "MdbReader.h"
-#include "SidMask.h"
+#include "dao/audit/MdbReader.h"
+#include "dao/audit/SidMask.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
 // The audit engine's Database: containers and documents with their owners and permissions, the two
 // counting queries on MSysACEs, and the database's properties. Nothing is refused to read: whoever can
 // read the file can read every row of it, whatever Jet would have let them see.
-#include "Audit.h"
-#include "AuditCatalog.h"
+#include "dao/audit/Audit.h"
+#include "dao/audit/AuditCatalog.h"
 
 #include "dao/FileProbe.h"
 #include "dao/engine/PropertyList.h"

@@ -1,7 +1,7 @@
 // The audit engine's Workspace and its accounts: every user and group of a genuine workgroup file,
 // read once at login. Account changes are refused.
-#include "Audit.h"
-#include "AuditCatalog.h"
+#include "dao/audit/Audit.h"
+#include "dao/audit/AuditCatalog.h"
 
 #include "dao/FileProbe.h"
 #include "dao/engine/PropertyList.h"

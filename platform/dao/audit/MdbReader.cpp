@@ -1,4 +1,4 @@
-#include "MdbReader.h"
+#include "dao/audit/MdbReader.h"
 
 #include <mdbtools.h>
 

@@ -1,4 +1,4 @@
-#include "SidMask.h"
+#include "dao/audit/SidMask.h"
 
 #include <cmath>
 #include <cstring>

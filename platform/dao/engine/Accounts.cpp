@@ -1,7 +1,7 @@
 // Users, Groups and their collections. A collection shows the accounts as loaded when it was made (or
 // last refreshed or changed through it); its items are made once per index, so walking a collection
 // repeatedly costs no allocations.
-#include "WorkspaceState.h"
+#include "dao/engine/WorkspaceState.h"
 
 #include <optional>
 

@@ -1,10 +1,10 @@
 // The audit extensions on the engine's own files: unknown SIDs in the loaded catalogue, and empty
 // passwords checked against the stored hashes (which are never read for anything else).
-#include "DatabaseOpen.h"
-#include "Password.h"
-#include "Rights.h"
-#include "Session.h"
-#include "WorkspaceState.h"
+#include "dao/engine/DatabaseOpen.h"
+#include "dao/engine/Password.h"
+#include "dao/engine/Rights.h"
+#include "dao/engine/Session.h"
+#include "dao/engine/WorkspaceState.h"
 
 #include "dao/audit/Audit.h"
 

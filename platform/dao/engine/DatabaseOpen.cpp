@@ -1,13 +1,13 @@
 // Database files: creation with Jet's default catalogue, opening with the format and permission checks,
 // and the Database object.
-#include "DatabaseOpen.h"
+#include "dao/engine/DatabaseOpen.h"
 
-#include "FileFormat.h"
 #include "dao/FileProbe.h"
-#include "PropertyList.h"
-#include "Query.h"
-#include "Rights.h"
-#include "SecuredObjects.h"
+#include "dao/engine/FileFormat.h"
+#include "dao/engine/PropertyList.h"
+#include "dao/engine/Query.h"
+#include "dao/engine/Rights.h"
+#include "dao/engine/SecuredObjects.h"
 
 #include <cstdio>
 
@@ -66,13 +66,13 @@ void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& c
     if (format == "4.0") containers.insert(containers.begin(), "DataAccessPages");
     std::int64_t databases = 0, tables = 0;
     for (const char* name : containers) {
-        const std::int64_t id = add(0, name, kTypeContainer, creator, 0, kFullAccess, true);
+        const std::int64_t id = add(0, name, kTypeContainer, creator, 0, dbSecFullAccess, true);
         if (std::string_view(name) == "Databases") databases = id;
         if (std::string_view(name) == "Tables") tables = id;
     }
     add(databases, "MSysDb", kTypeDatabaseDocument, creator, 0, kDBOpen | kDBExclusive | kDBAdmin, false);
-    add(databases, "SummaryInfo", kTypeDatabaseDocument, creator, 0, kFullAccess, false);
-    add(databases, "UserDefined", kTypeDatabaseDocument, creator, 0, kFullAccess, false);
+    add(databases, "SummaryInfo", kTypeDatabaseDocument, creator, 0, dbSecFullAccess, false);
+    add(databases, "UserDefined", kTypeDatabaseDocument, creator, 0, dbSecFullAccess, false);
     add(tables, "MSysACEs", kTypeTable, engineSid, kFlagsSystem, kReadDef, false);
     add(tables, "MSysDatabase", kTypeTable, engineSid, kFlagsSystem, kReadDef | kRetrieveData, false);
     add(tables, "MSysObjects", kTypeTable, engineSid, kFlagsSystem, kReadDef | kRetrieveData, false);
@@ -153,9 +153,12 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
                          bool readOnly) {
     const FileFamily family = probeFile(path).family;
     if (isGenuineJet(family))
-        fail(errNotDatabaseFile, "Cannot open the database: " + pairMismatchText(path, true, ws->workgroup->path()));
-    if (family == FileFamily::Ace) fail(errUnrecognizedFormat, "Cannot open the database: " + aceFileText(path));
-    if (family == FileFamily::Other) fail(errNotDatabaseFile, "Cannot open the database: " + notJetFileText(path));
+        fail(errNotDatabaseFile,
+             "Cannot open the database: " + pairMismatchText(path, true, ws->workgroup->path()));
+    if (family == FileFamily::Ace)
+        fail(errUnrecognizedFormat, "Cannot open the database: " + aceFileText(path));
+    if (family == FileFamily::Other)
+        fail(errNotDatabaseFile, "Cannot open the database: " + notJetFileText(path));
     const FileProblem problem = checkFile(path, FileKind::Database);
     if (problem.code != FileProblem::None) refuse(problem);
     // A database the user may read but not write opens read-only, as if ReadOnly had been asked for.

@@ -1,7 +1,7 @@
 #pragma once
 // Opening and creating database files for a logged-in workspace.
-#include "Session.h"
-#include "WorkspaceState.h"
+#include "dao/engine/Session.h"
+#include "dao/engine/WorkspaceState.h"
 
 namespace dao::engine {
 

@@ -1,16 +1,11 @@
 // The DBEngine and Workspace objects, and the registration of the engine classes.
-#include "DatabaseOpen.h"
 #include "dao/FileProbe.h"
 #include "dao/audit/Audit.h"
-#include "PropertyList.h"
-#include "WorkspaceState.h"
+#include "dao/engine/DatabaseOpen.h"
+#include "dao/engine/PropertyList.h"
+#include "dao/engine/WorkspaceState.h"
 
 #include <mutex>
-
-extern "C" {
-extern const int kl_dao_engine_anchor;
-const int kl_dao_engine_anchor = 1;
-}
 
 namespace dao {
 namespace engine {
@@ -92,11 +87,14 @@ public:
             if (systemDb_.empty())
                 fail(errSystemDbMissing, "Cannot use the workgroup information file: no SystemDB is set.");
             const FileFamily family = probeFile(systemDb_).family;
-            if (isGenuineJet(family)) return audit::createAuditWorkspace(log_, version_, name, systemDb_, userName);
+            if (isGenuineJet(family))
+                return audit::createAuditWorkspace(log_, version_, name, systemDb_, userName);
             if (family == FileFamily::Ace)
-                fail(errSystemDbMissing, "Cannot use the workgroup information file: " + aceFileText(systemDb_));
+                fail(errSystemDbMissing,
+                     "Cannot use the workgroup information file: " + aceFileText(systemDb_));
             if (family == FileFamily::Other)
-                fail(errSystemDbMissing, "Cannot use the workgroup information file: " + notJetFileText(systemDb_));
+                fail(errSystemDbMissing,
+                     "Cannot use the workgroup information file: " + notJetFileText(systemDb_));
             auto state = std::make_shared<WorkspaceState>();
             state->log = log_;
             state->engineVersion = version_;
@@ -180,11 +178,6 @@ com::Factory privateEngineFactory(const std::string& version) {
         return newEngine(version);
     };
 }
-
-// Registers at static initialisation. The library's link interface names kl_dao_engine_anchor as an
-// undefined symbol, so this object file (and with it the registration) is linked into every program that
-// links the engine, even one that only ever creates engines through the class registry.
-const bool registeredAtStartup = (registerEngineClasses(), true);
 
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 namespace dao::engine {
 

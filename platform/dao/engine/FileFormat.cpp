@@ -1,6 +1,6 @@
-#include "FileFormat.h"
+#include "dao/engine/FileFormat.h"
 
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 #include <cerrno>
 #include <cstring>

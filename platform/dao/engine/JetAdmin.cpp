@@ -1,8 +1,8 @@
 // Bulk administration helpers (JetAdmin.h).
 #include "dao/JetAdmin.h"
 
-#include "DatabaseOpen.h"
-#include "ErrorLog.h"
+#include "dao/engine/DatabaseOpen.h"
+#include "dao/engine/ErrorLog.h"
 
 #include <map>
 

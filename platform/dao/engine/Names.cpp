@@ -1,4 +1,4 @@
-#include "Names.h"
+#include "dao/engine/Names.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "Password.h"
+#include "dao/engine/Password.h"
 
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 #include <sodium.h>
 

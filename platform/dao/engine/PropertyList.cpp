@@ -1,6 +1,6 @@
-#include "PropertyList.h"
+#include "dao/engine/PropertyList.h"
 
-#include "Names.h"
+#include "dao/engine/Names.h"
 
 namespace dao::engine {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // Properties collections: a fixed list of named values, each read when asked for.
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 #include <functional>
 #include <string>

@@ -1,7 +1,7 @@
-#include "Query.h"
+#include "dao/engine/Query.h"
 
-#include "ErrorLog.h"
-#include "Rights.h"
+#include "dao/engine/ErrorLog.h"
+#include "dao/engine/Rights.h"
 
 #include <cstring>
 #include <limits>

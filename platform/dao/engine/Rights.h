@@ -13,7 +13,6 @@ inline constexpr std::int32_t kRetrieveData = 0x10; // the bit that revoking Ret
 inline constexpr std::int32_t kReadSec = 0x20000;
 inline constexpr std::int32_t kWriteSec = 0x40000;
 inline constexpr std::int32_t kWriteOwner = 0x80000;
-inline constexpr std::int32_t kFullAccess = 0xFFFFF;
 
 inline constexpr std::int32_t kTypeTable = 1;
 inline constexpr std::int32_t kTypeDatabaseDocument = 2;

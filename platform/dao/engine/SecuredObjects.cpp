@@ -1,8 +1,8 @@
 // Container and Document objects. Each keeps the SID index of its current UserName; every security
 // member is then a few hash lookups in the session's catalogue.
-#include "SecuredObjects.h"
+#include "dao/engine/SecuredObjects.h"
 
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 namespace dao::engine {
 namespace {

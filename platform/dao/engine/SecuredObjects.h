@@ -1,6 +1,6 @@
 #pragma once
 // Containers and documents of an open database, with their security members.
-#include "Session.h"
+#include "dao/engine/Session.h"
 
 namespace dao::engine {
 

@@ -1,7 +1,7 @@
-#include "Session.h"
+#include "dao/engine/Session.h"
 
-#include "ErrorLog.h"
-#include "Rights.h"
+#include "dao/engine/ErrorLog.h"
+#include "dao/engine/Rights.h"
 
 #include <algorithm>
 

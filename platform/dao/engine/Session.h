@@ -2,12 +2,12 @@
 // One open database: its SQLite connection, the catalogue (objects, SIDs, access control entries) loaded
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
 // hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
-#include "FileFormat.h"
-#include "Names.h"
-#include "Sid.h"
-#include "Sqlite.h"
-#include "WorkspaceState.h"
 #include "dao/AuditFacts.h"
+#include "dao/engine/FileFormat.h"
+#include "dao/engine/Names.h"
+#include "dao/engine/Sid.h"
+#include "dao/engine/Sqlite.h"
+#include "dao/engine/WorkspaceState.h"
 
 #include <deque>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "Sid.h"
+#include "dao/engine/Sid.h"
 
-#include "Names.h"
-#include "Password.h"
+#include "dao/engine/Names.h"
+#include "dao/engine/Password.h"
 
 #include <sodium.h>
 

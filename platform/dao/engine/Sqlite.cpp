@@ -1,6 +1,6 @@
-#include "Sqlite.h"
+#include "dao/engine/Sqlite.h"
 
-#include "ErrorLog.h"
+#include "dao/engine/ErrorLog.h"
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
-#include "Workgroup.h"
+#include "dao/engine/Workgroup.h"
 
-#include "ErrorLog.h"
-#include "FileFormat.h"
-#include "Password.h"
+#include "dao/engine/ErrorLog.h"
+#include "dao/engine/FileFormat.h"
+#include "dao/engine/Password.h"
 
 #include <algorithm>
 #include <cstdio>

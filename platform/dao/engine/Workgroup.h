@@ -1,9 +1,9 @@
 #pragma once
 // The workgroup information file: accounts, memberships and the workgroup's identity, with logins and
 // every account change as one SQLite transaction each.
-#include "Names.h"
-#include "Sid.h"
-#include "Sqlite.h"
+#include "dao/engine/Names.h"
+#include "dao/engine/Sid.h"
+#include "dao/engine/Sqlite.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // What a logged-in workspace shares with its collections, account objects and databases.
-#include "ErrorLog.h"
-#include "Workgroup.h"
+#include "dao/engine/ErrorLog.h"
+#include "dao/engine/Workgroup.h"
 
 #include <memory>
 #include <string>

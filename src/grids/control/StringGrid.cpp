@@ -1,6 +1,6 @@
-#include "StringGrid.h"
+#include "grids/control/StringGrid.h"
 
-#include "StringGridAccessible.h"
+#include "grids/control/StringGridAccessible.h"
 
 #include <QAccessible>
 

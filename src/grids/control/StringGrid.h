@@ -9,7 +9,7 @@
 //
 // Per-cell colour, alignment and hint come from callbacks that receive display (row, col). Mouse
 // events, the right click on a cell and the popup menu are Qt signals and a replaceable handler.
-#include "StringGridModel.h"
+#include "grids/model/StringGridModel.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>

@@ -1,6 +1,6 @@
-#include "StringGridAccessible.h"
+#include "grids/control/StringGridAccessible.h"
 
-#include "StringGrid.h"
+#include "grids/control/StringGrid.h"
 
 #include <QAccessibleWidget>
 #include <QPointer>

@@ -1,8 +1,8 @@
 // The demo files: what they hold, the orphan situation they set up, and the refusal to overwrite.
-#include "Demo.h"
-#include "JetTool.h"
-#include "Session.h"
+#include "keyloupe-jet/Demo.h"
 #include "ToolTestSupport.h"
+#include "keyloupe-jet/JetTool.h"
+#include "keyloupe-jet/Session.h"
 
 #include "dao/engine/Sid.h"
 

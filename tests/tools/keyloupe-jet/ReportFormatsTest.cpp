@@ -1,7 +1,7 @@
 // report's CSV and findings' exit status on small files made with the tool itself.
-#include "Demo.h"
-#include "JetTool.h"
 #include "ToolTestSupport.h"
+#include "keyloupe-jet/Demo.h"
+#include "keyloupe-jet/JetTool.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // A workgroup and a database made, secured and read back entirely through keyloupe-jet, with the
 // engine's own error texts surfacing unchanged.
-#include "Session.h"
 #include "ToolTestSupport.h"
+#include "keyloupe-jet/Session.h"
 
 #include <algorithm>
 #include <functional>
@@ -194,8 +194,9 @@ TEST_F(JetToolRoundTrip, EngineErrorsSurfaceWithStatusOne) {
     auto unknownAccount =
         runTool({"set-permissions", db_, "Tables", "<container>", "ghost", "1", "--workgroup", wg_});
     EXPECT_EQ(unknownAccount.status, 1);
-    EXPECT_EQ(unknownAccount.err, expectedError([&] { findContainer(*db, "Tables")->SetUserName("ghost"); },
-                                                dao::errNotValidAccount));
+    EXPECT_EQ(unknownAccount.err,
+              expectedError([&] { FindContainer(db->Containers(), "Tables")->SetUserName("ghost"); },
+                            dao::errNotValidAccount));
 
     // A workgroup file is never overwritten.
     auto again = runTool({"create-workgroup", wg_});

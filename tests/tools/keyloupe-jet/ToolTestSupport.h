@@ -1,6 +1,6 @@
 #pragma once
 // Runs keyloupe-jet in-process on a private temporary directory.
-#include "JetTool.h"
+#include "keyloupe-jet/JetTool.h"
 
 #include <gtest/gtest.h>
 

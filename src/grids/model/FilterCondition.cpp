@@ -1,4 +1,4 @@
-#include "FilterCondition.h"
+#include "grids/model/FilterCondition.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CellStringTable.h"
+#include "grids/model/CellStringTable.h"
 
 #include <QHashFunctions>
 

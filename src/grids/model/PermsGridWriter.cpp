@@ -1,4 +1,4 @@
-#include "PermsGridWriter.h"
+#include "grids/model/PermsGridWriter.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "CellTable.h"
+#include "grids/model/CellTable.h"
 
 #include <algorithm>
 #include <bit>

@@ -4,7 +4,7 @@
 // the code is one byte, kept with the other one-byte codes of its row (so whole rows move together when
 // the grid is sorted); up to 65,536 it is two bytes in a vector of the column's own; beyond that the
 // cell is the handle itself. Letters, flags, names and values that repeat thus cost a byte or two each.
-#include "CellStringTable.h"
+#include "grids/model/CellStringTable.h"
 
 #include <cstdint>
 #include <vector>

@@ -2,7 +2,7 @@
 // Writes catalogue rows into the permissions grid by real row index, growing the grid to the rows the
 // walk expects (else 20 rows at a time) as the rows arrive. Texts that repeat from row to row (names, values,
 // letters) are turned into cell handles once and reused.
-#include "control/StringGridModel.h"
+#include "grids/model/StringGridModel.h"
 #include "security/CatalogueReader.h"
 
 #include <array>

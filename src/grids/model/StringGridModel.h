@@ -11,9 +11,9 @@
 // column by a one- or two-byte code while the column's texts repeat (see TCellTable), a filter
 // condition is evaluated once per distinct cell text, and sorting ranks each distinct text once by the
 // collation and then orders rows by their rank tuples.
-#include "CellStringTable.h"
-#include "CellTable.h"
-#include "FilterCondition.h"
+#include "grids/model/CellStringTable.h"
+#include "grids/model/CellTable.h"
+#include "grids/model/FilterCondition.h"
 
 #include <QLocale>
 #include <QString>

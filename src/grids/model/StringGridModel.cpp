@@ -1,4 +1,4 @@
-#include "StringGridModel.h"
+#include "grids/model/StringGridModel.h"
 
 #include <QCollator>
 
