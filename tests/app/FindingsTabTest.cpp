@@ -1,7 +1,8 @@
 // The Findings tab, the saved audit report and the Legend, on engine-made files. The test workgroup's
 // admin has no password and is in Admins, bob has none either; admin created the database, so it owns
 // MSysDb, and Jet's default catalogue leaves the Users group full rights on every container.
-#include "AppTestSupport.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 
 #include "app/Keyloupe_fm_Legend.h"
 #include "grids/control/StringGrid.h"
@@ -15,8 +16,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+using namespace kltest;
 
 class FindingsTabTest : public QObject {
     Q_OBJECT
@@ -31,7 +35,7 @@ class FindingsTabTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { files = MakeTestFiles(tmp.path()); }
+    void initTestCase() { files = makeBasicFiles(tmp.path()); }
 
     void showingTheTabWorksTheFindingsOutAndLeadsToTheirRows() {
         TAppFixture app(ini());

@@ -1,5 +1,6 @@
 // The permissions grid and the users/groups matrix after real refreshes on engine-made files.
-#include "AppTestSupport.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 
 #include "dao/Dao.h"
 #include "grids/ASGHelper.h"
@@ -18,10 +19,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <sstream>
+
+using namespace kltest;
 
 namespace {
 
@@ -72,9 +76,9 @@ class GridViewsTest : public QObject {
 
 private slots:
     void initTestCase() {
-        files = MakeTestFiles(tmp.path());
+        files = makeBasicFiles(tmp.path());
         // A lower-case "msys" table, and a secured table that only admin may read the security of.
-        dao::WorkspacePtr ws = LoginWorkspace(files.mdw);
+        dao::WorkspacePtr ws = loginTo(files.mdwPath());
         dao::DatabasePtr db = ws->OpenDatabase(files.mdb.toStdString(), com::Variant(false),
                                                com::Variant(false), com::Variant(""));
         db->CreateDocument("Tables", "msysLocal");

@@ -1,17 +1,22 @@
 // The main window's start-up, DAO detection and refresh cycle on engine-made files.
-#include "AppTestSupport.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 
 #include "dao/Dao.h"
 #include "grids/control/StringGrid.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+
+using namespace kltest;
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -53,7 +58,7 @@ private slots:
         QVERIFY(!app.form().isVisible()); // closed through "&Quit"
     }
 
-    void initTestCase() { files = MakeTestFiles(tmp.path()); }
+    void initTestCase() { files = makeBasicFiles(tmp.path()); }
 
     void startsWithTheDesignedWindow() {
         TAppFixture app(ini());

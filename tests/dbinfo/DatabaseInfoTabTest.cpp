@@ -1,10 +1,10 @@
 // The DatabaseInfo tab in the main window on files made through the engine: the MSysACEs statistics,
 // the explanation dialog and the property listing.
-#include "app/AppObjects.h"
-#include "app/fm_Main.h"
 #include "dbinfo/Keyloupe_fm_Explain.h"
 #include "dbinfo/SecurityStats.h"
 #include "jet/dm_Inspect.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 #include "ui/Cursor.h"
 #include "ui/Dialogs.h"
 
@@ -17,83 +17,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sqlite3.h>
-
-using com::Variant;
+using namespace kltest;
 
 namespace {
 
-constexpr std::int32_t TableRead = 0x14; // ReadDef + RetrieveData
-constexpr int ZoeGrants = 2;             // zoe's non-zero rights, left behind when her account goes
-
-dao::WorkspacePtr login(const QString& mdw) {
-    auto engine = com::createInstanceAs<dao::DBEngine>(dao::CLSID_DBEngine36, dao::IID_DBEngine);
-    engine->SetSystemDB(mdw.toStdString());
-    return engine->CreateWorkspace("check", "admin", "", Variant(std::int32_t(dao::dbUseJet)));
-}
-
-void grant(const dao::DatabasePtr& db, const char* table, const char* account) {
-    dao::DocumentPtr doc = db->Containers()->Item(Variant("Tables"))->Documents()->Item(Variant(table));
-    doc->SetUserName(account);
-    doc->SetPermissions(doc->Permissions() | TableRead);
-}
-
-// Rows of MSysACEs and the non-zero ones, read straight from the file.
-std::pair<int, int> rawAceCounts(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    std::pair<int, int> counts{-1, -1};
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_prepare_v2(db, "SELECT count(*), count(CASE WHEN ACM <> 0 THEN 1 END) FROM MSysACEs", -1, &st,
-                           nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        counts = {sqlite3_column_int(st, 0), sqlite3_column_int(st, 1)};
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return counts;
-}
-
-// The main window and its companions on a workgroup with user zoe, and two databases: readable.mdb,
-// where Admins may read MSysACEs and zoe holds rights on two tables, and locked.mdb at the engine's
-// defaults, where nobody may read MSysACEs.
-struct TApp {
-    explicit TApp(const QString& dir)
-        : mdw(dir + "/w.mdw"), readable(dir + "/readable.mdb"), locked(dir + "/locked.mdb") {
-        dao::CreateWorkgroupFile(mdw.toStdString(), "Info", "Keyloupe Tests", "info-wid-1");
-        dao::WorkspacePtr ws = login(mdw);
-        ws->Users()->Append(ws->CreateUser(Variant("zoe"), Variant("zoe-pid-0001"), Variant("zoe1")));
-        dao::DatabasePtr db = ws->CreateDatabase(readable.toStdString(), "4.0");
-        for (const char* table : {"Orders", "Customers"}) {
-            db->CreateDocument("Tables", table);
-            grant(db, table, "zoe");
-        }
-        grant(db, "MSysACEs", "Admins");
-        ws->CreateDatabase(locked.toStdString(), "4.0");
-        ui::installDialogHooks(&hooks);
-        objects = CreateAppObjects(dir + "/keyloupe.ini");
-        objects->Form1->show();
-    }
-    ~TApp() {
-        objects.reset();
-        ui::installDialogHooks(nullptr);
-    }
-    TForm1& form() { return *objects->Form1; }
-    template <class T = QLabel> T* find(const char* name) {
-        return form().findChild<T*>(QLatin1String(name));
+// The main window and its companions on the files of makeInfoFiles.
+struct TApp : TAppFixture {
+    explicit TApp(const QString& dir) : TAppFixture(dir + "/keyloupe.ini"), files(makeInfoFiles(dir)) {
+        form().show();
     }
     void refresh(const QString& db, const QString& workgroup, const QString& user = "admin") {
-        find<QComboBox>("cb_DB")->setEditText(db);
-        find<QComboBox>("cb_MDW")->setEditText(workgroup);
-        find<QComboBox>("cb_Username")->setEditText(user);
+        setLogin(db, workgroup, user);
         form().RefreshAll();
     }
-    int number(const char* name) { return find(name)->text().toInt(); }
+    QLabel* label(const char* name) { return find<QLabel>(name); }
+    int number(const char* name) { return label(name)->text().toInt(); }
     QString caption() { return find<QGroupBox>("gb_ACEs")->title(); }
     QStringList values() {
         QStringList out;
         for (const char* name : {"lb_CDPerms", "lb_CDPermsNZ", "lb_Groups", "lb_Users", "lb_MSPerms",
                                  "lb_MSPermsNZ", "lb_MSOrphans", "lb_ACEsExplain"})
-            out << find(name)->text();
+            out << label(name)->text();
         return out;
     }
     QStringList props() {
@@ -106,14 +50,12 @@ struct TApp {
             lines = dialog.findChild<QPlainTextEdit*>("Memo")->toPlainText().split('\n');
             return int(QDialog::Accepted);
         });
-        QTest::mouseClick(find("lb_ACEsExplain"), Qt::LeftButton);
+        QTest::mouseClick(label("lb_ACEsExplain"), Qt::LeftButton);
         hooks.modalAnswers.clear();
         return lines;
     }
 
-    QString mdw, readable, locked;
-    ui::DialogHooks hooks;
-    std::unique_ptr<TAppObjects> objects;
+    TInfoFiles files;
 };
 
 const QString Orphans = "... could become active if user is reinstated.";
@@ -139,8 +81,8 @@ private slots:
 
     void bothQueriesShowTheOrphansOfADeletedAccount() {
         TApp app(freshDir());
-        app.refresh(app.readable, app.mdw);
-        const auto [rows, nonZero] = rawAceCounts(app.readable);
+        app.refresh(app.files.readable, app.files.mdw);
+        const auto [rows, nonZero] = rawAceCounts(app.files.readable.toStdString());
         TForm1& form = app.form();
         QVERIFY(rows > 0 && form.PermRowCount > 0);
         QCOMPARE(app.values(),
@@ -153,7 +95,7 @@ private slots:
         QVERIFY(!dm_Inspect->db1.Connected() && app.hooks.messages.isEmpty());
 
         const int before = app.number("lb_MSOrphans");
-        login(app.mdw)->Users()->Delete("zoe");
+        loginTo(app.files.mdw.toStdString())->Users()->Delete("zoe");
         form.RefreshAll();
         QCOMPARE(app.number("lb_MSPermsNZ"), nonZero);
         QCOMPARE(app.number("lb_MSOrphans"), before + ZoeGrants);
@@ -161,7 +103,7 @@ private slots:
 
     void unreadableTableIsExplainedAndKeptThroughAFailedRefresh() {
         TApp app(freshDir());
-        app.refresh(app.locked, app.mdw);
+        app.refresh(app.files.locked, app.files.mdw);
         TForm1& form = app.form();
         QCOMPARE(app.caption(), NoPerms);
         QCOMPARE(app.values().mid(4),
@@ -179,16 +121,17 @@ private slots:
         QCOMPARE(lines.mid(2), Advice);
 
         // A failed refresh resets the numbers but keeps the caption, the line and the error.
-        app.refresh(app.locked, app.mdw + ".gone");
+        app.refresh(app.files.locked, app.files.mdw + ".gone");
         QCOMPARE(app.values(), QStringList(7, "???") << "Click for explanation");
         QCOMPARE(app.caption(), NoPerms);
         QCOMPARE(app.clickExplanation().value(1), lines.value(1));
 
         // Following the advice brings the numbers.
-        grant(login(app.mdw)->OpenDatabase(app.locked.toStdString(), Variant(), Variant(), Variant()),
-              "MSysACEs", "admin");
-        app.refresh(app.locked, app.mdw);
-        QCOMPARE(app.number("lb_MSPerms"), rawAceCounts(app.locked).first);
+        const auto locked = open(loginTo(app.files.mdw.toStdString()), app.files.locked.toStdString());
+        grant(locked, "Tables", "MSysACEs", "admin",
+              explicitOf(locked, "Tables", "MSysACEs", "admin") | 0x14);
+        app.refresh(app.files.locked, app.files.mdw);
+        QCOMPARE(app.number("lb_MSPerms"), rawAceCounts(app.files.locked.toStdString()).first);
         QCOMPARE(app.values().last(), Orphans);
         QVERIFY(form.AceQueryError.empty());
     }
@@ -199,7 +142,7 @@ private slots:
         const QStringList noError{"Attempt to read MSysACEs Table encountered error:", ""};
         QCOMPARE(app.clickExplanation(), noError + Advice);
         // A right click, or a press released outside the label, is no click.
-        QLabel* label = app.find("lb_ACEsExplain");
+        QLabel* label = app.label("lb_ACEsExplain");
         QTest::mouseClick(label, Qt::RightButton);
         QTest::mousePress(label, Qt::LeftButton);
         QTest::mouseRelease(label, Qt::LeftButton, {}, QPoint(label->width() + 5, 1));
@@ -218,9 +161,9 @@ private slots:
     void emptyReadableTableAndNegativeOrphans() {
         TApp app(freshDir());
         const dbinfo::TDBInfoLabels labels{
-            app.find("lb_CDPerms"),   app.find("lb_CDPermsNZ"),       app.find("lb_Groups"),
-            app.find("lb_Users"),     app.find<QGroupBox>("gb_ACEs"), app.find("lb_MSPerms"),
-            app.find("lb_MSPermsNZ"), app.find("lb_MSOrphans"),       app.find("lb_ACEsExplain")};
+            app.label("lb_CDPerms"),   app.label("lb_CDPermsNZ"),      app.label("lb_Groups"),
+            app.label("lb_Users"),     app.find<QGroupBox>("gb_ACEs"), app.label("lb_MSPerms"),
+            app.label("lb_MSPermsNZ"), app.label("lb_MSOrphans"),      app.label("lb_ACEsExplain")};
         const std::int32_t rows = 40, nonZero = 12, users = 4, groups = 3;
         std::int32_t aces = -1, aceNonZero = -1;
         std::string error = "stale";
@@ -245,7 +188,7 @@ private slots:
 
     void propertyListing() {
         TApp app(freshDir());
-        app.refresh(app.readable, app.mdw);
+        app.refresh(app.files.readable, app.files.mdw);
         std::vector<ui::CursorShape> cursors;
         ui::setScreenCursorHook([&](ui::CursorShape shape) { cursors.push_back(shape); });
         auto* read = app.find<QPushButton>("bt_PropRead");

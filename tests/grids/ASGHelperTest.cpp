@@ -1,6 +1,6 @@
 // The grid helper: update bracket, sort and filter rebuilding, column resizing, shared handlers.
 #include "grids/ASGHelper.h"
-#include "GridTestSupport.h"
+#include "support/GuiTestApp.h"
 #include "ui/Cursor.h"
 
 #include <QClipboard>
@@ -50,7 +50,7 @@ const char* const Accounts[] = {"admin", "Engine", "Users", "Creator", "Admins"}
 class HelperTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        guiTestApp();
+        kltest::guiTestApp();
         ui::setScreenCursorHook([this](ui::CursorShape shape) { cursors.push_back(shape); });
         helper = std::make_unique<TTestHelper>(grid);
         helper->SetupColumns();
@@ -94,7 +94,7 @@ protected:
         return edge;
     }
 
-    QApplication& app = guiTestApp();
+    QApplication& app = kltest::guiTestApp();
     TStringGrid grid;
     std::unique_ptr<TTestHelper> helper;
     std::vector<ui::CursorShape> cursors;

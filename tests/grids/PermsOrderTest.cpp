@@ -1,8 +1,7 @@
 // The permissions grid's default order, "Contnr/Object": container, object name (a container's own
 // rows first), kind ("G" before "U" in ascending text order), account name; all compared ignoring
 // case. Checked row by row against a hand-written list, with whole rows moving.
-#include "grids/ASGHelper.h"
-#include "grids/PermsGrid.h"
+#include "grids/model/PermsGridRules.h"
 #include "grids/model/PermsGridWriter.h"
 
 #include <gtest/gtest.h>

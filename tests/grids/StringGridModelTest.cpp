@@ -1,6 +1,6 @@
 // The string grid model: cell storage, filter syntax, sorting, row mapping and copy text.
 #include "grids/model/StringGridModel.h"
-#include "GridTestSupport.h"
+#include "support/QtPrinting.h"
 
 #include <QCollator>
 

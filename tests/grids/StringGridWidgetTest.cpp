@@ -1,6 +1,6 @@
 // The string grid widget under the offscreen platform: painting, scrolling, selection, events.
-#include "GridTestSupport.h"
 #include "grids/control/StringGrid.h"
+#include "support/GuiTestApp.h"
 #include "ui/HintTiming.h"
 
 #include <QAccessible>
@@ -20,7 +20,7 @@ namespace {
 
 // A permissions-shaped grid: 31 columns (9 fixed), a 90-pixel header row and many body rows.
 struct PermsShapedGrid {
-    QApplication& app = guiTestApp();
+    QApplication& app = kltest::guiTestApp();
     TStringGrid grid;
     explicit PermsShapedGrid(int bodyRows, QSize size = {700, 400}) {
         grid.setColCount(31);
@@ -298,7 +298,7 @@ TEST(StringGridWidget, AHintNamesTheCellUnderThePointerAndGoesWhenThePointerDoes
 // Assistive technology sees a table of the shown body rows, the header row as column headers, each
 // cell's text, and the current cell as the selection and focus.
 TEST(StringGridWidget, ExposesItselfAsATableToAssistiveTechnology) {
-    guiTestApp();
+    kltest::guiTestApp();
     TStringGrid grid;
     grid.setColCount(3);
     grid.setRowCount(5);

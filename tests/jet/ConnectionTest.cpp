@@ -1,4 +1,4 @@
-#include "JetFixture.h"
+#include "jet/JetFixture.h"
 
 #include "com/ClassRegistry.h"
 #include "jet/dm_Inspect.h"
@@ -64,9 +64,8 @@ TEST_F(ConnectionTest, RefusedLoginPassesDAOsTextAndLeavesClosed) {
     EXPECT_EQ(errorOf([&] { dm.db1.EngineObject(); }), ClosedDatabase);
 
     // Missing files fail the same way and leave nothing behind; the next good login works.
-    EXPECT_FALSE(errorOf([&] {
-                     dm.Connect((dir_ / "none.mdb").string(), mdwA_, "admin", "secret", dvDAO36);
-                 }).empty());
+    EXPECT_FALSE(
+        errorOf([&] { dm.Connect(dir_->file("none.mdb"), mdwA_, "admin", "secret", dvDAO36); }).empty());
     EXPECT_FALSE(dm.db1.Connected());
     EXPECT_TRUE(dm.Connect(mdb_, mdwA_, "admin", "secret", dvDAO36));
 }

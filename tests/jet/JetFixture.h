@@ -1,11 +1,13 @@
 #pragma once
-// Files made through the engine in a temporary folder, shared by the tests of one suite:
-// workgroup A (admin with password "secret") holding the databases, and workgroup B with user "alice".
+// The suite fixture of the connection tests: the two workgroups of makeTwoWorkgroups in a temporary
+// folder shared by the tests of one suite, and the engine classes as the application registers them.
 #include "jet/DaoDS.h"
+#include "support/TempDir.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <memory>
 #include <string>
 
 class JetFiles : public ::testing::Test {
@@ -21,7 +23,7 @@ protected:
     void installCountingEngine(const std::string& presetSystemDB = {});
     int enginesCreated() const { return *created_; }
 
-    static std::filesystem::path dir_;
+    static kltest::TempDir* dir_;
     static std::string mdwA_, mdwB_, mdb_, mdb30_; // mdb30_: a Jet 3.0 database for DAO 3.5
 
 private:

@@ -1,4 +1,4 @@
-#include "JetFixture.h"
+#include "jet/JetFixture.h"
 
 #include "jet/dm_Inspect.h"
 

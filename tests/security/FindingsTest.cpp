@@ -1,13 +1,13 @@
 // Security findings on files built through the engine, one kind of weakness each, and on the genuine
 // pair system.mdw + ContourBL.mdb (expectations from its raw MSysACEs rows).
-#include "../platform/dao/EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include "dao/engine/Sid.h"
 #include "security/Findings.h"
 
 #include <algorithm>
 
-using namespace enginetest;
+using namespace kltest;
 using Strings = std::vector<std::string>;
 
 namespace {

@@ -1,5 +1,5 @@
 // Engine classes, logins and account administration against a workgroup file.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include <sodium.h>
 #include <sqlite3.h>
@@ -7,7 +7,7 @@
 #include <chrono>
 #include <set>
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

@@ -1,6 +1,6 @@
 // The audit engine on the genuine Jet 3 and Jet 4 files in shared/jet-samples. Expected values were
 // read from the files' raw rows with mdb-export, not from this engine.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include "dao/audit/MdbReader.h"
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 const std::vector<std::string> kSamples = {

@@ -1,11 +1,11 @@
 // Two connections, and two processes, changing the same files at once lose nothing.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

@@ -1,8 +1,8 @@
 // Database files: the default catalogue, permissions through groups, the rules on reading and writing
 // security, owners, the Inherit setting and the opening checks.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 using Strings = std::vector<std::string>;
 

@@ -1,11 +1,11 @@
 // Files that are not the engine's own, or not in a format it reads, are refused with an error that
 // names them, and are never written to.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

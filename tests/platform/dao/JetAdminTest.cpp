@@ -1,9 +1,9 @@
 // The bulk helpers apply the same rules as the one-at-a-time members, all or nothing.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include "dao/JetAdmin.h"
 
-using namespace enginetest;
+using namespace kltest;
 
 class BulkHelpers : public EngineTest {};
 

@@ -1,8 +1,8 @@
 // Temporary queries under the RetrieveData authorizer, and the Properties of engine, workspace and
 // database.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

@@ -1,7 +1,7 @@
 // Database and workgroup files the user may read but not write (a read-only folder or mount, another
 // user's files): they open read-only, every view works, every write fails with errReadOnly, and the
 // open leaves no side file of the viewing user behind. Run as root, the viewer is the user nobody.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include <map>
 #include <sstream>
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

@@ -1,9 +1,9 @@
 // The login's standing inside one open database: a change of ownership, rights or memberships made in
 // the same session is obeyed by the very next read or write. And the rules on writing security, held
 // Inherit values and the last administrator, each seen from a second side.
-#include "EngineFixture.h"
+#include "support/EngineTest.h"
 
-using namespace enginetest;
+using namespace kltest;
 using dao::Variant;
 
 namespace {

@@ -1,8 +1,8 @@
 // The demo files: what they hold, the orphan situation they set up, and the refusal to overwrite.
 #include "keyloupe-jet/Demo.h"
-#include "ToolTestSupport.h"
 #include "keyloupe-jet/JetTool.h"
 #include "keyloupe-jet/Session.h"
+#include "support/ToolRun.h"
 
 #include "dao/engine/Sid.h"
 
@@ -11,7 +11,7 @@
 #include <fstream>
 
 using namespace jettool;
-using namespace jettool::testing;
+using namespace kltest;
 
 namespace {
 
@@ -40,18 +40,14 @@ const DemoAccount& deletedUser() {
 class JetToolDemo : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "keyloupe-jet-demo-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = new std::filesystem::path(pattern);
-        firstRun_ = new ToolResult(runTool({"demo", (*dir_ / "demo").string()}));
+        dir_ = new TempDir;
+        firstRun_ = new ToolResult(runTool({"demo", dir_->file("demo")}));
     }
     static void TearDownTestSuite() {
-        std::error_code ec;
-        std::filesystem::remove_all(*dir_, ec);
         delete dir_;
         delete firstRun_;
     }
-    static std::string file(std::string_view name) { return (*dir_ / "demo" / name).string(); }
+    static std::string file(std::string_view name) { return (dir_->path() / "demo" / name).string(); }
     static std::string workgroup() { return file(DemoWorkgroupFile); }
     static ToolResult dump(std::string_view database, const std::string& user = "admin",
                            const std::string& password = "") {
@@ -59,11 +55,11 @@ protected:
             {"dump", file(database), "--workgroup", workgroup(), "--user", user, "--password", password});
     }
 
-    static std::filesystem::path* dir_;
+    static TempDir* dir_;
     static ToolResult* firstRun_;
 };
 
-std::filesystem::path* JetToolDemo::dir_ = nullptr;
+TempDir* JetToolDemo::dir_ = nullptr;
 ToolResult* JetToolDemo::firstRun_ = nullptr;
 
 TEST_F(JetToolDemo, WritesTheThreeFilesAndRefusesToOverwriteThem) {
@@ -74,7 +70,7 @@ TEST_F(JetToolDemo, WritesTheThreeFilesAndRefusesToOverwriteThem) {
     }
     const auto sizeBefore = std::filesystem::file_size(file(DemoShopFile));
     const auto timeBefore = std::filesystem::last_write_time(file(DemoShopFile));
-    const auto again = runTool({"demo", (*dir_ / "demo").string()});
+    const auto again = runTool({"demo", dir_->file("demo")});
     EXPECT_EQ(again.status, 1);
     EXPECT_EQ(again.err, "keyloupe-jet: demo file already exists, not overwriting it: " + workgroup() + "\n");
     EXPECT_EQ(std::filesystem::file_size(file(DemoShopFile)), sizeBefore);
@@ -142,7 +138,7 @@ TEST_F(JetToolDemo, DeletedAccountLeavesOrphanPermissionsThatReturnWithIt) {
     }
     // Re-created with the same name and PID, the account gets its rights back. Done on a copy so the
     // other tests see the demo as made.
-    const std::string wgCopy = (*dir_ / "revived.mdw").string();
+    const std::string wgCopy = dir_->file("revived.mdw");
     std::filesystem::copy_file(workgroup(), wgCopy);
     const DemoAccount& erin = deletedUser();
     ASSERT_EQ(

@@ -1,11 +1,11 @@
 // keyloupe-jet on the genuine Jet pairs in shared/jet-samples: the reading commands print every row
 // with the usual formats, the writing ones fail with the read-only error. Row counts are
 // (containers + documents) x accounts, counted from the files' raw MSysObjects and MSysAccounts.
-#include "ToolTestSupport.h"
+#include "support/ToolRun.h"
 
 namespace {
 
-using namespace jettool::testing;
+using namespace kltest;
 
 std::string sample(const std::string& name) {
     return std::string(KEYLOUPE_JET_SAMPLES) + "/" + name;

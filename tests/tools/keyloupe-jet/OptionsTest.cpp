@@ -1,12 +1,12 @@
 // Command-line parsing and the value syntaxes, without touching any file.
 #include "keyloupe-jet/Options.h"
-#include "ToolTestSupport.h"
 #include "keyloupe-jet/CommandTable.h"
 #include "keyloupe-jet/Demo.h"
 #include "keyloupe-jet/Session.h"
+#include "support/ToolRun.h"
 
 using namespace jettool;
-using jettool::testing::runTool;
+using kltest::runTool;
 
 namespace {
 

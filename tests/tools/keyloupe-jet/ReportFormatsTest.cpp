@@ -1,12 +1,12 @@
 // report's CSV and findings' exit status on small files made with the tool itself.
-#include "ToolTestSupport.h"
 #include "keyloupe-jet/Demo.h"
 #include "keyloupe-jet/JetTool.h"
+#include "support/ToolRun.h"
 
 #include <algorithm>
 
 using namespace jettool;
-using namespace jettool::testing;
+using namespace kltest;
 
 namespace {
 

@@ -1,14 +1,14 @@
 // A workgroup and a database made, secured and read back entirely through keyloupe-jet, with the
 // engine's own error texts surfacing unchanged.
-#include "ToolTestSupport.h"
 #include "keyloupe-jet/Session.h"
+#include "support/ToolRun.h"
 
 #include <algorithm>
 #include <functional>
 #include <set>
 
 using namespace jettool;
-using namespace jettool::testing;
+using namespace kltest;
 
 namespace {
 

@@ -1,16 +1,18 @@
 #pragma once
-// Runs keyloupe-jet in-process on a private temporary directory.
+// keyloupe-jet run in-process, its output taken apart, and a GoogleTest fixture with a private
+// temporary folder for the files it makes.
 #include "keyloupe-jet/JetTool.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace jettool::testing {
+namespace kltest {
+
+using jettool::run;
 
 struct ToolResult {
     int status = -1;
@@ -68,18 +70,9 @@ inline std::string accountLine(const std::string& dump, const std::string& conta
 
 class TempDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "keyloupe-jet-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return dir_.file(name); }
 
-    std::filesystem::path dir_;
+    TempDir dir_;
 };
 
-} // namespace jettool::testing
+} // namespace kltest

@@ -1,6 +1,7 @@
 // The permissions grid's popup: which items a right click enables, and what each command writes, seen
 // in the grid after the refresh that ends it.
-#include "CommandsTestSupport.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 
 #include "commands/Keyloupe_fm_Hex.h"
 #include "commands/PermCommands.h"
@@ -16,6 +17,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace kltest;
 
 namespace {
 const QString Tables = QStringLiteral("Tables");
@@ -47,20 +50,20 @@ std::function<int(QDialog&)> typeAndPress(const QString& keys, const char* butto
 class PermCommandsTest : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
-    TCommandFiles files;
+    TTestFiles files;
     int run = 0;
 
     // Fresh files for every test: the commands change them.
-    std::unique_ptr<TCommandApp> start(const QString& user = QStringLiteral("admin"),
+    std::unique_ptr<TAppFixture> start(const QString& user = QStringLiteral("admin"),
                                        const QString& password = QString()) {
-        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
-        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+        files = makeCommandFiles(tmp.filePath(QString::number(++run)));
+        auto app = std::make_unique<TAppFixture>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
         app->login(user, password);
         return app;
     }
     std::int32_t explicitOf(const QString& container, const QString& object, const QString& account) {
-        return ExplicitPermissions(files, container.toStdString(), object.toStdString(),
-                                   account.toStdString());
+        return kltest::explicitOf(open(loginTo(files.mdwPath()), files.mdbPath()), container.toStdString(),
+                                  object.toStdString(), account.toStdString());
     }
 
 private slots:
@@ -69,14 +72,14 @@ private slots:
     void genuinePairIsShownWithEveryEditDisabled() {
         const QString dir = QStringLiteral(KEYLOUPE_JET_SAMPLES);
         if (!QFile::exists(dir + QStringLiteral("/system.mdw"))) QSKIP("the genuine Jet samples are absent");
-        const TCommandFiles genuine{dir, dir + QStringLiteral("/system.mdw"),
-                                    dir + QStringLiteral("/ContourBL.mdb")};
+        const TTestFiles genuine{dir, dir + QStringLiteral("/system.mdw"),
+                                 dir + QStringLiteral("/ContourBL.mdb")};
         auto bytes = [](const QString& path) {
             QFile f(path);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
         const QByteArray mdw = bytes(genuine.mdw), mdb = bytes(genuine.mdb);
-        TCommandApp app(tmp.filePath(QStringLiteral("genuine.ini")), genuine);
+        TAppFixture app(tmp.filePath(QStringLiteral("genuine.ini")), genuine);
         app.login(QStringLiteral("CONTOURCDU"), QStringLiteral("any password"));
         QCOMPARE(app.find<QLabel>("lb_Summary")->text(),
                  QStringLiteral("ContourBL.mdb   Perms: 180 (54 non-zero)  Users: 7 Groups: 2"));
@@ -107,7 +110,7 @@ private slots:
         QCOMPARE(bytes(genuine.mdb), mdb);
 
         // Own files again: the items come back.
-        const TCommandFiles own = MakeCommandFiles(tmp.filePath(QStringLiteral("own")));
+        const TTestFiles own = makeCommandFiles(tmp.filePath(QStringLiteral("own")));
         app.find<QComboBox>("cb_DB")->setCurrentText(own.mdb);
         app.find<QComboBox>("cb_MDW")->setCurrentText(own.mdw);
         app.find<QComboBox>("cb_Username")->setCurrentText(QStringLiteral("admin"));
@@ -119,7 +122,10 @@ private slots:
         QVERIFY(!app.form().windowTitle().contains(QStringLiteral("audit")));
     }
 
-    void initTestCase() { QVERIFY(tmp.isValid()); }
+    void initTestCase() {
+        QVERIFY(tmp.isValid());
+        dao::registerEngineClasses();
+    }
 
     void popupEnablesByCell() {
         auto app = start();
@@ -229,7 +235,7 @@ private slots:
     void hexCancelWritesNothingAndDoesNotRefresh() {
         auto app = start();
         app->hooks.modalAnswers.push_back(typeAndPress(QStringLiteral("1"), "Button1"));
-        CreateUserBehindTheBack(files, "carol");
+        addUser(loginTo(files.mdwPath()), "carol", "carol-pid");
         app->rightClick(app->perms(), app->permRow(Tables, Lines, bob), 5, "pui_PermHex");
         QCOMPARE(app->hooks.modalTitles.size(), 1);
         QCOMPARE(explicitOf(Tables, Lines, bob), 0x1000C);
@@ -310,7 +316,7 @@ private slots:
     void flipOnADocumentIsRefusedBeforeConnecting() {
         auto app = start();
         const QString summary = app->find<QLabel>("lb_Summary")->text();
-        CreateUserBehindTheBack(files, "carol");
+        addUser(loginTo(files.mdwPath()), "carol", "carol-pid");
         try {
             FlipInherit(app->form().CommandContext(), Tables, Orders, TRowKind::Document, alice);
             QFAIL("no error raised");
@@ -325,9 +331,9 @@ private slots:
 
     void aDocumentNamedLikeTheMarkerIsNotItsContainer() {
         // Forms has no document of alice's; one named "<container>" is planted as an old file may hold it.
-        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
-        PlantDocument(files, "Forms", "<container>");
-        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+        files = makeCommandFiles(tmp.filePath(QString::number(++run)));
+        plantDocument(files.mdbPath(), "Forms", "<container>");
+        auto app = std::make_unique<TAppFixture>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
         app->login();
         TStringGrid& g = app->perms();
         auto rowOf = [&](bool containerRow) {
@@ -344,7 +350,7 @@ private slots:
         app->rightClick(g, rowOf(false), 9, "pui_PermAll");
         QVERIFY(app->hooks.messages.isEmpty());
         QCOMPARE(explicitOf(QStringLiteral("Forms"), Container, alice), containerBefore);
-        auto doc = LoginWorkspace(files.mdw)
+        auto doc = loginTo(files.mdwPath())
                        ->OpenDatabase(files.mdb.toStdString(), dao::Variant(), dao::Variant(), dao::Variant())
                        ->Containers()
                        ->Item("Forms")

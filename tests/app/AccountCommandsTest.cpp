@@ -1,6 +1,7 @@
 // The users/groups matrix popup and the "Add User or Group" dialog, seen in the matrix after the
 // refresh that ends every command.
-#include "CommandsTestSupport.h"
+#include "support/AppFixture.h"
+#include "support/Engine.h"
 
 #include "commands/AccountCommands.h"
 #include "commands/Keyloupe_fm_UGAdd.h"
@@ -15,6 +16,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace kltest;
 
 namespace {
 const QString Sales = QStringLiteral("Sales");
@@ -40,29 +43,29 @@ std::function<int(QDialog&)> fillIn(const QString& name, const QString& pid, con
 class AccountCommandsTest : public QObject {
     Q_OBJECT
     QTemporaryDir tmp;
-    TCommandFiles files;
+    TTestFiles files;
     int run = 0;
 
     // Whether a login of user with password succeeds on the current test files.
     bool daoLogin(const QString& user, const QString& password) {
         try {
-            LoginWorkspace(files.mdw, user.toStdString(), password.toStdString());
+            loginTo(files.mdwPath(), user.toStdString(), password.toStdString());
             return true;
         } catch (const dao::DaoError&) {
             return false;
         }
     }
 
-    std::unique_ptr<TCommandApp> start(const QString& user = QStringLiteral("admin")) {
-        files = MakeCommandFiles(tmp.filePath(QString::number(++run)));
-        auto app = std::make_unique<TCommandApp>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
+    std::unique_ptr<TAppFixture> start(const QString& user = QStringLiteral("admin")) {
+        files = makeCommandFiles(tmp.filePath(QString::number(++run)));
+        auto app = std::make_unique<TAppFixture>(tmp.filePath(QStringLiteral("keyloupe.ini")), files);
         app->login(user);
         return app;
     }
-    QString member(TCommandApp& app, const QString& user, const QString& group) {
+    QString member(TAppFixture& app, const QString& user, const QString& group) {
         return app.matrix().cell(app.groupCol(group), app.userRow(user));
     }
-    void clickButton(TCommandApp& app) {
+    void clickButton(TAppFixture& app) {
         QTest::mouseClick(app.find<QPushButton>("bt_UG_Add"), Qt::LeftButton);
     }
 
@@ -93,7 +96,7 @@ private slots:
     void deletionsAskFirstAndAlwaysRefresh() {
         auto app = start();
         TStringGrid& m = app->matrix();
-        CreateUserBehindTheBack(files, "carol");
+        addUser(loginTo(files.mdwPath()), "carol", "carol-pid");
         app->hooks.confirmAnswers = {ui::Answer::No};
         app->rightClick(m, app->userRow(QStringLiteral("bob")), app->groupCol(Sales), "pui_UGDeleteUser");
         QCOMPARE(app->hooks.confirmations, QStringList{QStringLiteral("OK to delete User: bob?")});
@@ -103,7 +106,7 @@ private slots:
         app->hooks.confirmAnswers = {ui::Answer::Yes};
         app->rightClick(m, app->userRow(QStringLiteral("bob")), app->groupCol(Sales), "pui_UGDeleteUser");
         QCOMPARE(app->userRow(QStringLiteral("bob")), -1);
-        QVERIFY(!AccountExists(files, "bob"));
+        QVERIFY(!accountExists(files.mdwPath(), "bob"));
 
         app->hooks.confirmAnswers = {ui::Answer::Yes};
         app->rightClick(m, app->userRow(QStringLiteral("alice")), app->groupCol(Sales), "pui_UGDeleteGroup");
@@ -187,7 +190,7 @@ private slots:
         // The name cell still names its user.
         app->rightClick(m, bob, 0, "pui_UGDeleteUser");
         QCOMPARE(app->hooks.confirmations, QStringList{QStringLiteral("OK to delete User: bob?")});
-        QVERIFY(!AccountExists(files, "bob"));
+        QVERIFY(!accountExists(files.mdwPath(), "bob"));
     }
 
     void aFailedLoginIsTheCommandsOnlyBox() {
@@ -203,7 +206,7 @@ private slots:
         QCOMPARE(app->hooks.messages.at(0), app->hooks.messages.at(1));
         QVERIFY(app->hooks.messages.at(0).startsWith(QStringLiteral("Error: ")));
         QVERIFY(app->hooks.confirmations.isEmpty());
-        QVERIFY(AccountExists(files, "bob"));
+        QVERIFY(accountExists(files.mdwPath(), "bob"));
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
 
         app->hooks.messages.clear();
@@ -212,7 +215,7 @@ private slots:
             fillIn(QStringLiteral("carol"), QStringLiteral("c-pid"), QString()));
         clickButton(*app);
         QCOMPARE(app->hooks.messages.size(), 4);
-        QVERIFY(!AccountExists(files, "carol"));
+        QVERIFY(!accountExists(files.mdwPath(), "carol"));
         QCOMPARE(app->find<QLabel>("lb_Summary")->text(), QStringLiteral("Couldn't connect to database"));
     }
 
@@ -240,12 +243,12 @@ private slots:
             fillIn(QStringLiteral("carol"), QStringLiteral("carol-pid"), QStringLiteral("c4rol")));
         clickButton(*app);
         QVERIFY(app->userRow(QStringLiteral("carol")) > 0);
-        QVERIFY(LoginWorkspace(files.mdw, "carol", "c4rol"));
+        QVERIFY(loginTo(files.mdwPath(), "carol", "c4rol"));
     }
 
     void blankNameAndCancel() {
         auto app = start();
-        CreateUserBehindTheBack(files, "carol");
+        addUser(loginTo(files.mdwPath()), "carol", "carol-pid");
         clickButton(*app); // no answer queued: the dialog is cancelled
         QCOMPARE(app->hooks.modalTitles.size(), 1);
         QCOMPARE(app->userRow(QStringLiteral("carol")), -1); // nothing, not even a refresh
@@ -264,7 +267,7 @@ private slots:
         clickButton(*app);
         QCOMPARE(app->hooks.messages.size(), 1);
         QVERIFY(app->hooks.messages.front().startsWith(QStringLiteral("Error: ")));
-        QVERIFY(!AccountExists(files, "Hackers"));
+        QVERIFY(!accountExists(files.mdwPath(), "Hackers"));
         QCOMPARE(app->groupCol(QStringLiteral("Hackers")), -1);
 
         app->hooks.confirmAnswers = {ui::Answer::Yes};
@@ -272,7 +275,7 @@ private slots:
                         "pui_UGDeleteUser");
         QCOMPARE(app->hooks.messages.size(), 2);
         QVERIFY(app->hooks.messages.last().startsWith(QStringLiteral("Error: ")));
-        QVERIFY(AccountExists(files, "alice"));
+        QVERIFY(accountExists(files.mdwPath(), "alice"));
     }
 };
 

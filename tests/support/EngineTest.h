@@ -1,0 +1,31 @@
+#pragma once
+// The GoogleTest fixture of the engine-level suites: a private temporary folder with a fresh workgroup
+// file in it, and logins to it. The helpers of Engine.h do the rest.
+#include "support/Engine.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kltest {
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dao::registerEngineClasses();
+        mdw = dir.file("system.mdw");
+        dao::CreateWorkgroupFile(mdw, "Keyloupe Tests", "Test Org", "wid-1234");
+    }
+
+    dao::DBEnginePtr engine(const char* clsid = dao::CLSID_PrivDBEngine36) { return engineOn(mdw, clsid); }
+    dao::WorkspacePtr login(const std::string& user = "admin", const std::string& password = "",
+                            const char* clsid = dao::CLSID_PrivDBEngine36) {
+        return loginTo(mdw, user, password, clsid);
+    }
+
+    TempDir dir;
+    std::string mdw;
+};
+
+} // namespace kltest
