@@ -78,20 +78,11 @@ private slots:
     void initTestCase() {
         files = makeBasicFiles(tmp.path());
         // A lower-case "msys" table, and a secured table that only admin may read the security of.
-        dao::WorkspacePtr ws = loginTo(files.mdwPath());
-        dao::DatabasePtr db = ws->OpenDatabase(files.mdb.toStdString(), com::Variant(false),
-                                               com::Variant(false), com::Variant(""));
+        dao::DatabasePtr db = open(loginTo(files.mdwPath()), files.mdbPath());
         db->CreateDocument("Tables", "msysLocal");
-        dao::ContainerPtr tables = db->Containers()->Item(com::Variant("Tables"));
-        dao::DocumentPtr orders = tables->Documents()->Item(com::Variant("Orders"));
-        orders->SetUserName("Sales");
-        orders->SetPermissions(0x14);
-        orders->SetUserName("Users");
-        orders->SetPermissions(0);
-        orders->SetUserName("Admins");
-        orders->SetPermissions(0);
-        orders->SetUserName("alice");
-        orders->SetPermissions(0);
+        grant(db, "Tables", "Orders", "Sales", 0x14);
+        for (const char* account : {"Users", "Admins", "alice"})
+            grant(db, "Tables", "Orders", account, 0);
     }
 
     // The quick filter narrows both grids as one types, on top of the hide options, and keeps the current

@@ -24,8 +24,18 @@ protected:
         return loginTo(mdw, user, password, clsid);
     }
 
+    // Logs in as admin (kept in admin), has admin make the database name in the folder (Jet 4 format)
+    // and returns its path.
+    std::string makeDatabase(const std::string& name) {
+        admin = login();
+        const std::string path = dir.file(name);
+        admin->CreateDatabase(path, "4.0");
+        return path;
+    }
+
     TempDir dir;
     std::string mdw;
+    dao::WorkspacePtr admin;
 };
 
 } // namespace kltest

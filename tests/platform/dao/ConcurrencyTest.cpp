@@ -14,9 +14,7 @@ class Concurrency : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        auto admin = login();
-        mdb = dir.file("shared.mdb");
-        admin->CreateDatabase(mdb, "4.0");
+        mdb = makeDatabase("shared.mdb");
         auto db = open(admin, mdb);
         for (int i = 0; i < kObjects; ++i)
             db->CreateDocument("Forms", "F" + std::to_string(i));

@@ -31,11 +31,8 @@ class Databases : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        admin = login();
-        mdb = dir.file("shop.mdb");
-        admin->CreateDatabase(mdb, "4.0");
+        mdb = makeDatabase("shop.mdb");
     }
-    dao::WorkspacePtr admin;
     std::string mdb;
 };
 

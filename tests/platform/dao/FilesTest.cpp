@@ -14,9 +14,7 @@ class BadFiles : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        admin = login();
-        good = dir.file("good.mdb");
-        admin->CreateDatabase(good, "4.0");
+        good = makeDatabase("good.mdb");
     }
 
     // Writes the bytes as path, then checks that opening it as a database and as a workgroup file both
@@ -52,7 +50,6 @@ protected:
         return bytes;
     }
 
-    dao::WorkspacePtr admin;
     std::string good;
 };
 

@@ -11,9 +11,7 @@ class Queries : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        admin = login();
-        mdb = dir.file("q.mdb");
-        admin->CreateDatabase(mdb, "4.0");
+        mdb = makeDatabase("q.mdb");
     }
     static dao::RecordsetPtr run(const dao::DatabasePtr& db, const std::string& sql) {
         return db->CreateQueryDef("", sql)->OpenRecordset(
@@ -28,7 +26,6 @@ protected:
         }
         return {};
     }
-    dao::WorkspacePtr admin;
     std::string mdb;
 };
 

@@ -14,9 +14,7 @@ class SessionRules : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        admin = login();
-        mdb = dir.file("shop.mdb");
-        admin->CreateDatabase(mdb, "4.0");
+        mdb = makeDatabase("shop.mdb");
         addUser(admin, "carl", "pid-carl", "c");
     }
     // Documents in Modules closed to Users and Admins, owned by admin.
@@ -28,7 +26,6 @@ protected:
             grant(db, "Modules", n, "Admins", 0);
         }
     }
-    dao::WorkspacePtr admin;
     std::string mdb;
 };
 
