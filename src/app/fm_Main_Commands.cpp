@@ -13,44 +13,49 @@
 
 #include <QMenu>
 
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
-namespace {
-QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-QAction* addSeparator(QMenu* menu, const char* name) {
-    QAction* action = menu->addSeparator();
-    action->setObjectName(QLatin1String(name));
-    return action;
-}
-} // namespace
-
 void TForm1::CreatePopupMenus() {
-    pu_Perms = new QMenu(this);
-    pu_Perms->setObjectName(QStringLiteral("pu_Perms"));
-    pui_PermAdd = addItem(pu_Perms, "pui_PermAdd", QStringLiteral("&Add Permission"));
-    pui_PermRemove = addItem(pu_Perms, "pui_PermRemove", QStringLiteral("&Remove Permission"));
-    pui_PermSep1 = addSeparator(pu_Perms, "pui_PermSep1");
-    pui_PermAll = addItem(pu_Perms, "pui_PermAll", QStringLiteral("A&dd All Permissions"));
-    pui_PermNone = addItem(pu_Perms, "pui_PermNone", QStringLiteral("R&emove All Permissions"));
-    N2 = addSeparator(pu_Perms, "N2");
-    pui_PermHex = addItem(pu_Perms, "pui_PermHex", QStringLiteral("Enter &Hex Permission"));
-    pui_PermFlipInherit = addItem(pu_Perms, "pui_PermFlipInherit", QStringLiteral("Flip &Inherit Property"));
-    pui_PermOwner = addItem(pu_Perms, "pui_PermOwner", QStringLiteral("Set New &Owner"));
-
-    pu_UserGroups = new QMenu(this);
-    pu_UserGroups->setObjectName(QStringLiteral("pu_UserGroups"));
-    pui_UGAdd = addItem(pu_UserGroups, "pui_UGAdd", QStringLiteral("Add User To Group"));
-    pui_UGRemove = addItem(pu_UserGroups, "pui_UGRemove", QStringLiteral("Remove User from Group"));
-    N3 = addSeparator(pu_UserGroups, "N3");
-    pui_UGDeleteUser = addItem(pu_UserGroups, "pui_UGDeleteUser", QStringLiteral("Delete User"));
-    pui_UGDeleteGroup = addItem(pu_UserGroups, "pui_UGDeleteGroup", QStringLiteral("Delete Group"));
-    N4 = addSeparator(pu_UserGroups, "N4");
-    pui_UGClearPassword = addItem(pu_UserGroups, "pui_UGClearPassword", QStringLiteral("Clear Password"));
+    // One entry per item in menu order: where the item is kept, its designer name, its caption (none
+    // for a separator) and its click handler.
+    struct TMenuEntry {
+        QAction** item;
+        const char* name;
+        const char* caption;
+        void (TForm1::*onClick)();
+    };
+    auto makeMenu = [this](const char* name, std::initializer_list<TMenuEntry> entries) {
+        auto* menu = new QMenu(this);
+        menu->setObjectName(QLatin1String(name));
+        for (const TMenuEntry& e : entries) {
+            *e.item = e.caption ? menu->addAction(QString::fromUtf8(e.caption)) : menu->addSeparator();
+            (*e.item)->setObjectName(QLatin1String(e.name));
+            if (e.onClick) connect(*e.item, &QAction::triggered, this, e.onClick);
+        }
+        return menu;
+    };
+    pu_Perms = makeMenu(
+        "pu_Perms", {{&pui_PermAdd, "pui_PermAdd", "&Add Permission", &TForm1::pui_PermAddClick},
+                     {&pui_PermRemove, "pui_PermRemove", "&Remove Permission", &TForm1::pui_PermRemoveClick},
+                     {&pui_PermSep1, "pui_PermSep1", nullptr, nullptr},
+                     {&pui_PermAll, "pui_PermAll", "A&dd All Permissions", &TForm1::pui_PermAllClick},
+                     {&pui_PermNone, "pui_PermNone", "R&emove All Permissions", &TForm1::pui_PermNoneClick},
+                     {&N2, "N2", nullptr, nullptr},
+                     {&pui_PermHex, "pui_PermHex", "Enter &Hex Permission", &TForm1::pui_PermHexClick},
+                     {&pui_PermFlipInherit, "pui_PermFlipInherit", "Flip &Inherit Property",
+                      &TForm1::pui_PermFlipInheritClick},
+                     {&pui_PermOwner, "pui_PermOwner", "Set New &Owner", &TForm1::pui_PermOwnerClick}});
+    pu_UserGroups = makeMenu(
+        "pu_UserGroups",
+        {{&pui_UGAdd, "pui_UGAdd", "Add User To Group", &TForm1::pui_UGAddClick},
+         {&pui_UGRemove, "pui_UGRemove", "Remove User from Group", &TForm1::pui_UGRemoveClick},
+         {&N3, "N3", nullptr, nullptr},
+         {&pui_UGDeleteUser, "pui_UGDeleteUser", "Delete User", &TForm1::pui_UGDeleteUserClick},
+         {&pui_UGDeleteGroup, "pui_UGDeleteGroup", "Delete Group", &TForm1::pui_UGDeleteGroupClick},
+         {&N4, "N4", nullptr, nullptr},
+         {&pui_UGClearPassword, "pui_UGClearPassword", "Clear Password", &TForm1::pui_UGClearPasswordClick}});
 }
 
 namespace {
@@ -84,19 +89,8 @@ bool OnPermissionRow(const TStringGrid& grid) {
 } // namespace
 
 void TForm1::ConnectCommandHandlers() {
-    connect(pui_PermAdd, &QAction::triggered, this, &TForm1::pui_PermAddClick);
-    connect(pui_PermRemove, &QAction::triggered, this, &TForm1::pui_PermRemoveClick);
-    connect(pui_PermAll, &QAction::triggered, this, &TForm1::pui_PermAllClick);
-    connect(pui_PermNone, &QAction::triggered, this, &TForm1::pui_PermNoneClick);
-    connect(pui_PermHex, &QAction::triggered, this, &TForm1::pui_PermHexClick);
-    connect(pui_PermFlipInherit, &QAction::triggered, this, &TForm1::pui_PermFlipInheritClick);
-    connect(pui_PermOwner, &QAction::triggered, this, &TForm1::pui_PermOwnerClick);
-    connect(pui_UGAdd, &QAction::triggered, this, &TForm1::pui_UGAddClick);
-    connect(pui_UGRemove, &QAction::triggered, this, &TForm1::pui_UGRemoveClick);
-    connect(pui_UGDeleteUser, &QAction::triggered, this, &TForm1::pui_UGDeleteUserClick);
-    connect(pui_UGDeleteGroup, &QAction::triggered, this, &TForm1::pui_UGDeleteGroupClick);
+    // The popup items are wired where they are made (CreatePopupMenus).
     connect(ui->bt_UG_Add, &QPushButton::clicked, this, &TForm1::bt_UG_AddClick);
-    connect(pui_UGClearPassword, &QAction::triggered, this, &TForm1::pui_UGClearPasswordClick);
     connect(ui->mi_ChangePassword, &QAction::triggered, this, &TForm1::mi_ChangePasswordClick);
 }
 
