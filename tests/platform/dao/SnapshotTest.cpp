@@ -44,6 +44,9 @@ TEST_F(SnapshotTest, OwnFilesGiveAccountsObjectsOwnersAndEveryEntry) {
     ASSERT_TRUE(alice && admins && accountNamed(s, "admin"));
     EXPECT_EQ(alice->sid.size(), 16u);
     EXPECT_TRUE(alice->pid.empty()); // an ordinary workgroup never keeps PIDs
+    // Ordinary files keep the layout they always had (format 1, in the header's user_version).
+    EXPECT_EQ(readBytes(mdw).substr(60, 4), std::string("\0\0\0\1", 4));
+    EXPECT_EQ(readBytes(mdb).substr(60, 4), std::string("\0\0\0\1", 4));
     EXPECT_EQ(s.creatorAdminsSid, admins->sid);
     EXPECT_EQ(std::count_if(s.memberships.begin(), s.memberships.end(),
                             [&](const dao::SnapshotMembership& m) { return m.userSid == alice->sid; }),
@@ -114,6 +117,7 @@ TEST(SandboxWrite, GenuineCatalogueRoundTripsAndTheRulesHold) {
         dao::ReadCatalogueSnapshot(genuine, open(genuine, sample("testV1997.mdb")));
     const std::string mdw = dir.file("system.mdw"), mdb = dir.file("testV1997.mdb");
     dao::WriteSandbox(s, mdw, mdb, "origin=text");
+    EXPECT_EQ(readBytes(mdw).substr(60, 4), std::string("\0\0\0\2", 4));
     EXPECT_EQ(daoErrorOf([&] { dao::WriteSandbox(s, dir.file("b.mdw"), mdb, ""); }), dao::errDatabaseExists);
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.mdw")));
 
