@@ -190,11 +190,14 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
     if (msysDb == Session::npos)
         fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
     const std::int32_t need = exclusive ? (kDBOpen | kDBExclusive) : kDBOpen;
-    // A sandbox is read by anyone, as the genuine files it copies are.
-    if (!s->identity().sandbox && !s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) &&
-        (s->loginRights(msysDb) & need) != need)
-        fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
-                                  (exclusive ? " exclusively." : "."));
+    if (!s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) && (s->loginRights(msysDb) & need) != need) {
+        const std::string refused =
+            "You don't have permission to open '" + path + "'" + (exclusive ? " exclusively." : ".");
+        if (!s->identity().sandbox) fail(errNoPermission, refused);
+        // A sandbox is read by anyone, as the genuine files it copies are; but whoever may not open the
+        // genuine database can change nothing in it.
+        s->refuseWrites(refused + " Nothing can be changed in it as this user.");
+    }
     if (exclusive) s->shareLock().makeExclusive();
     s->connection().accept();
     return std::make_shared<DatabaseImpl>(std::move(s), path);

@@ -215,6 +215,7 @@ void Session::requireReadable(std::uint32_t obj, std::uint32_t sid) {
 
 void Session::requireWritable() const {
     if (readOnly_) fail(errReadOnly, "The database '" + path() + "' is opened read-only.");
+    if (!writeRefusal_.empty()) fail(errNoPermission, writeRefusal_);
 }
 
 void Session::requireWriteSec(std::uint32_t obj) {

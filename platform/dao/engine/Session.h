@@ -56,6 +56,9 @@ public:
     Connection& connection() { return *db_; }
     const std::string& path() const { return db_->path(); }
     bool readOnly() const { return readOnly_; }
+    // Every later write fails with errNoPermission and this text (a sandbox opened by a user who may not
+    // open the database it copies).
+    void refuseWrites(std::string why) { writeRefusal_ = std::move(why); }
     const DatabaseIdentity& identity() const { return identity_; }
 
     // Objects.
@@ -139,6 +142,7 @@ private:
     std::unique_ptr<ShareLock> share_;
     std::unique_ptr<Connection> db_;
     bool readOnly_;
+    std::string writeRefusal_;
     DatabaseIdentity identity_;
 
     std::deque<CatalogObject> objects_; // a deque keeps names in place for the string_view maps

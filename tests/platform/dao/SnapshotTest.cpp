@@ -162,3 +162,23 @@ TEST(SandboxWrite, GenuineCatalogueRoundTripsAndTheRulesHold) {
 }
 
 } // namespace
+
+namespace {
+
+// Whoever may not open the genuine database still reads its sandbox, and changes nothing in it.
+TEST(SandboxWrite, WhoMayNotOpenTheDatabaseChangesNothing) {
+    if (!std::filesystem::exists(sample("system.mdw")))
+        GTEST_SKIP() << "the genuine Jet samples are not at " << KEYLOUPE_JET_SAMPLES;
+    dao::registerEngineClasses();
+    TempDir dir;
+    auto genuine = loginTo(sample("system.mdw"), "admin");
+    const std::string mdw = dir.file("system.mdw"), mdb = dir.file("ContourBL.mdb");
+    dao::WriteSandbox(dao::ReadCatalogueSnapshot(genuine, open(genuine, sample("ContourBL.mdb"))), mdw, mdb,
+                      "o=1");
+    grant(open(loginTo(mdw, "CONTOURCDU"), mdb), "Databases", "MSysDb", "Users", 0); // he owns MSysDb
+    auto db = open(loginTo(mdw, "Contour"), mdb);
+    EXPECT_EQ(explicitOf(db, "Tables", "Block Code", "Users"), 0xFFFFF);
+    EXPECT_EQ(daoErrorOf([&] { grant(db, "Tables", "Block Code", "Users", 0); }), dao::errNoPermission);
+}
+
+} // namespace
