@@ -50,12 +50,12 @@ void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& c
                    std::int32_t flags, std::int32_t acm, bool inheritable) {
         obj.reset();
         obj.bind(1, parent).bind(2, std::string_view(name)).bind(3, std::int64_t(type));
-        obj.bindBlob(4, owner.data(), Sid::size()).bind(5, std::int64_t(flags));
+        obj.bindBlob(4, owner.data(), owner.size()).bind(5, std::int64_t(flags));
         obj.run();
         const std::int64_t id = db.lastInsertId();
         for (const Sid* group : {&admins, &users}) {
             ace.reset();
-            ace.bind(1, id).bindBlob(2, group->data(), Sid::size()).bind(3, std::int64_t(acm));
+            ace.bind(1, id).bindBlob(2, group->data(), group->size()).bind(3, std::int64_t(acm));
             ace.bind(4, std::int64_t(inheritable ? 1 : 0));
             ace.run();
         }
@@ -188,7 +188,9 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
     if (msysDb == Session::npos)
         fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
     const std::int32_t need = exclusive ? (kDBOpen | kDBExclusive) : kDBOpen;
-    if (!s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) && (s->loginRights(msysDb) & need) != need)
+    // A sandbox is read by anyone, as the genuine files it copies are.
+    if (!s->identity().sandbox && !s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) &&
+        (s->loginRights(msysDb) & need) != need)
         fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
                                   (exclusive ? " exclusively." : "."));
     if (exclusive) s->shareLock().makeExclusive();
@@ -213,7 +215,7 @@ DatabasePtr createDatabase(const WorkspaceStatePtr& ws, const std::string& path,
                              "VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%S', 'now'))");
             id.bind(1, format)
                 .bind(2, std::int64_t(kCollatingGeneral))
-                .bindBlob(3, admins.data(), Sid::size());
+                .bindBlob(3, admins.data(), admins.size());
             id.run();
             writeDefaultCatalog(db, format, ws->userSid, admins);
             tx.commit();

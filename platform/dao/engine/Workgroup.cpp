@@ -128,13 +128,13 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
             id.bind(1, name)
                 .bind(2, organisation)
                 .bind(3, workgroupId)
-                .bindBlob(4, admins.data(), Sid::size());
+                .bindBlob(4, admins.data(), admins.size());
             id.run();
             Statement acc(db,
                           "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
             auto add = [&](const char* n, const Sid& sid, const std::string* hash, bool group) {
                 acc.reset();
-                acc.bind(1, std::string_view(n)).bindBlob(2, sid.data(), Sid::size());
+                acc.bind(1, std::string_view(n)).bindBlob(2, sid.data(), sid.size());
                 if (hash)
                     acc.bind(3, *hash);
                 else
@@ -150,7 +150,7 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
             Statement mem(db, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
             auto join = [&](const Sid& g, const Sid& u) {
                 mem.reset();
-                mem.bindBlob(1, g.data(), Sid::size()).bindBlob(2, u.data(), Sid::size());
+                mem.bindBlob(1, g.data(), g.size()).bindBlob(2, u.data(), u.size());
                 mem.run();
             };
             join(admins, adminUserSid());
@@ -173,6 +173,7 @@ WorkgroupFile::WorkgroupFile(const std::string& path) try
     if (!db_.tableExists("MSysAccounts") || !db_.tableExists("MSysGroups") ||
         !db_.tableExists("MSysWorkgroup"))
         unusable("'" + path + "' is damaged (tables are missing).");
+    sandbox_ = db_.tableExists("MSysSandbox");
     db_.accept();
 } catch (const DaoError& e) {
     rethrowForFile(e);
@@ -182,9 +183,10 @@ SnapshotPtr WorkgroupFile::load() try {
     Transaction tx(db_, Transaction::Read);
     loadedVersion_ = db_.dataVersion();
     std::vector<Account> accounts;
-    Statement a(db_, "SELECT Name, SID, FGroup FROM MSysAccounts");
+    Statement a(db_, sandbox_ ? "SELECT Name, SID, FGroup, Pid FROM MSysAccounts"
+                              : "SELECT Name, SID, FGroup, NULL FROM MSysAccounts");
     while (a.step())
-        accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0});
+        accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0, a.text(3)});
     std::vector<std::pair<Sid, Sid>> memberships;
     Statement m(db_, "SELECT GroupSID, UserSID FROM MSysGroups");
     while (m.step())
@@ -233,7 +235,7 @@ WorkgroupFile::Row WorkgroupFile::lookup(std::string_view name) {
 
 bool WorkgroupFile::isMember(const Sid& group, const Sid& user) {
     Statement st(db_, "SELECT 1 FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
-    st.bindBlob(1, group.data(), Sid::size()).bindBlob(2, user.data(), Sid::size());
+    st.bindBlob(1, group.data(), group.size()).bindBlob(2, user.data(), user.size());
     return st.step();
 }
 
@@ -261,19 +263,23 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
     }
     Transaction tx(db_, Transaction::Write);
     requireAdmin(actor);
-    Statement ins(db_, "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
+    Statement ins(db_, sandbox_
+                           ? "INSERT INTO MSysAccounts(Name, SID, Password, FGroup, Pid) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5)"
+                           : "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
     Statement join(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
     const Sid users = usersGroupSid();
     for (std::size_t i = 0; i < accounts.size(); ++i) {
         const NewAccount& a = accounts[i];
         const Sid sid = accountSid(a.name, a.pid);
         ins.reset();
-        ins.bind(1, a.name).bindBlob(2, sid.data(), Sid::size());
+        ins.bind(1, a.name).bindBlob(2, sid.data(), sid.size());
         if (a.group)
             ins.bindNull(3);
         else
             ins.bind(3, hashes[i]);
         ins.bind(4, std::int64_t(a.group ? 1 : 0));
+        if (sandbox_) ins.bind(5, a.pid);
         if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
             fail(errNameExists, "The account name '" + a.name + "' already exists.");
         if (a.group) continue;
@@ -285,7 +291,7 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
         }
         for (const Sid& g : joins) {
             join.reset();
-            join.bindBlob(1, g.data(), Sid::size()).bindBlob(2, sid.data(), Sid::size());
+            join.bindBlob(1, g.data(), g.size()).bindBlob(2, sid.data(), sid.size());
             join.stepAllowConstraint();
         }
     }
@@ -305,16 +311,16 @@ void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool 
         fail(errBuiltinAccount, "The built-in account '" + row.name + "' cannot be deleted.");
     if (!group && isMember(admins, row.sid)) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
-        count.bindBlob(1, admins.data(), Sid::size());
+        count.bindBlob(1, admins.data(), admins.size());
         count.step();
         if (count.int64(0) <= 1)
             fail(errLastAdmin, "'" + row.name + "' is the last member of Admins and cannot be deleted.");
     }
     Statement delMembers(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 OR UserSID = ?1");
-    delMembers.bindBlob(1, row.sid.data(), Sid::size());
+    delMembers.bindBlob(1, row.sid.data(), row.sid.size());
     delMembers.run();
     Statement del(db_, "DELETE FROM MSysAccounts WHERE SID = ?1");
-    del.bindBlob(1, row.sid.data(), Sid::size());
+    del.bindBlob(1, row.sid.data(), row.sid.size());
     del.run();
     tx.commit();
 } catch (const DaoError& e) {
@@ -329,7 +335,7 @@ void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::stri
     const Row u = lookup(user);
     if (!u.found || u.group) fail(errItemNotFound, "User '" + std::string(user) + "' not found.");
     Statement ins(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
-    ins.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    ins.bindBlob(1, g.sid.data(), g.sid.size()).bindBlob(2, u.sid.data(), u.sid.size());
     if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
         fail(errNameExists, "'" + u.name + "' is already a member of '" + g.name + "'.");
     tx.commit();
@@ -348,13 +354,13 @@ void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::s
     if (g.sid == usersGroupSid()) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
     if (g.sid == workgroupAdmins()) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
-        count.bindBlob(1, g.sid.data(), Sid::size());
+        count.bindBlob(1, g.sid.data(), g.sid.size());
         count.step();
         if (count.int64(0) <= 1)
             fail(errLastAdmin, "'" + u.name + "' is the last member of Admins and cannot be removed.");
     }
     Statement del(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
-    del.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    del.bindBlob(1, g.sid.data(), g.sid.size()).bindBlob(2, u.sid.data(), u.sid.size());
     del.run();
     tx.commit();
 } catch (const DaoError& e) {
@@ -381,7 +387,7 @@ void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std:
         requireAdmin(actor);
     }
     Statement up(db_, "UPDATE MSysAccounts SET Password = ?1 WHERE SID = ?2");
-    up.bind(1, newHash).bindBlob(2, sid.data(), Sid::size());
+    up.bind(1, newHash).bindBlob(2, sid.data(), sid.size());
     up.run();
     tx.commit();
 } catch (const DaoError& e) {

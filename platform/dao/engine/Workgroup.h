@@ -18,6 +18,7 @@ struct Account {
     std::string name;
     Sid sid;
     bool group = false;
+    std::string pid; // kept only by a sandbox's workgroup, for the accounts created in it
 };
 
 // Every account and membership of a workgroup as read at one moment. Immutable once built.
@@ -66,6 +67,8 @@ public:
     explicit WorkgroupFile(const std::string& path);
 
     const std::string& path() const { return db_.path(); }
+    // A sandbox's workgroup: made by the sandbox import; keeps the PIDs of the accounts created in it.
+    bool isSandbox() const { return sandbox_; }
     SnapshotPtr load();
     // True when another connection has changed the file since the last load.
     bool changedSinceLoad();
@@ -97,6 +100,7 @@ private:
 
     Connection db_;
     std::int64_t loadedVersion_ = -1;
+    bool sandbox_ = false;
 };
 
 } // namespace dao::engine
