@@ -277,6 +277,16 @@ std::vector<Change> CompareCatalogues(const dao::CatalogueSnapshot& older,
     return out;
 }
 
+dao::CatalogueSnapshot ReadPairSnapshot(const dao::DBEnginePtr& engine, const std::string& workgroup,
+                                        const std::string& database, const std::string& user,
+                                        const std::string& password) {
+    engine->SetSystemDB(workgroup);
+    dao::WorkspacePtr ws =
+        engine->CreateWorkspace("", user, password, dao::Variant(std::int32_t{dao::dbUseJet}));
+    dao::DatabasePtr db = ws->OpenDatabase(database, dao::Variant(false), dao::Variant(true), dao::Variant());
+    return dao::ReadCatalogueSnapshot(ws, db);
+}
+
 std::size_t ApplicableChangeCount(const std::vector<Change>& changes) {
     return static_cast<std::size_t>(std::count_if(changes.begin(), changes.end(), [](const Change& c) {
         return c.kind != ChangeKind::ObjectOnlyHere && c.kind != ChangeKind::ObjectOnlyThere;
