@@ -273,6 +273,14 @@ std::vector<Change> CompareCatalogues(const dao::CatalogueSnapshot& older,
                 out.push_back(std::move(c));
             }
 
+    // Names that stand for more than one SID across the two sides.
+    std::map<std::string, std::set<std::string>> sidsOfName;
+    for (const auto* side : {&older, &newer})
+        for (const dao::SnapshotAccount& a : side->accounts)
+            sidsOfName[lower(a.name)].insert(a.sid);
+    for (Change& c : out)
+        if (!c.account.empty()) c.sidShown = sidsOfName[lower(c.account)].size() > 1;
+
     out.insert(out.end(), oneSide.begin(), oneSide.end());
     return out;
 }
