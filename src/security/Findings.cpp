@@ -1,5 +1,6 @@
 #include "security/Findings.h"
 
+#include "dao/CatalogueSnapshot.h"
 #include "dao/engine/Names.h"
 
 #include <algorithm>
@@ -250,9 +251,16 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "Create a workgroup file of your own with a secret workgroup ID (keyloupe-jet "
                 "create-workgroup "
                 "or Access's workgroup administrator) and secure the database with it.");
+        // Entries in reading order, whatever order the engine read them in.
+        std::vector<dao::SecurityEntry> orphans = In.Facts.orphanEntries, owners = In.Facts.unknownOwners;
+        const auto byObject = [](const dao::SecurityEntry& a, const dao::SecurityEntry& b) {
+            return std::tie(a.container, a.object, a.sidHex) < std::tie(b.container, b.object, b.sidHex);
+        };
+        std::sort(orphans.begin(), orphans.end(), byObject);
+        std::sort(owners.begin(), owners.end(), byObject);
         std::map<std::string, std::vector<const dao::SecurityEntry*>> defaultAdmins;
         std::vector<std::string> adminOrder;
-        for (const auto& e : In.Facts.orphanEntries) {
+        for (const auto& e : orphans) {
             // An entry of no rights grants nothing, whoever it names.
             if (e.permissions != 0 && e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) {
                 if (!defaultAdmins.count(e.container)) adminOrder.push_back(e.container);
@@ -281,12 +289,6 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
         }
         // Other unknown SIDs: one finding per SID, container and value, and one per SID and container
         // for the objects they own.
-        std::vector<dao::SecurityEntry> orphans = In.Facts.orphanEntries, owners = In.Facts.unknownOwners;
-        const auto byObject = [](const dao::SecurityEntry& a, const dao::SecurityEntry& b) {
-            return std::tie(a.container, a.object, a.sidHex) < std::tie(b.container, b.object, b.sidHex);
-        };
-        std::sort(orphans.begin(), orphans.end(), byObject);
-        std::sort(owners.begin(), owners.end(), byObject);
         Grouped<const dao::SecurityEntry*> orphanGroups, ownerGroups;
         for (const auto& e : orphans)
             if (e.permissions != 0 && !(e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault))
@@ -398,10 +400,15 @@ TAuditInputs ReadAuditInputs(const dao::WorkspacePtr& Workspace, const dao::Data
     } catch (const dao::DaoError&) {
         // A workgroup without an Admins group has no members of it to report.
     }
-    in.OwnWorkgroup = !Database->AuditOnly();
-    if (Database->AuditOnly()) {
-        in.PasswordsProblem = "the passwords of a genuine Jet workgroup file cannot be checked (Jet's stored "
-                              "password scheme is not public).";
+    // A sandbox's accounts all have the empty password, which says nothing about its origin's.
+    const bool sandbox = !dao::SandboxOrigin(Database).empty();
+    in.OwnWorkgroup = !Database->AuditOnly() && !sandbox;
+    if (Database->AuditOnly() || sandbox) {
+        in.PasswordsProblem = sandbox
+                                  ? "the passwords of a sandbox are not its origin's (every account in it "
+                                    "has the empty password)."
+                                  : "the passwords of a genuine Jet workgroup file cannot be checked (Jet's "
+                                    "stored password scheme is not public).";
         return in;
     }
     try {

@@ -128,6 +128,15 @@ const std::vector<CommandSpec>& commandTable() {
          true,
          nullptr,
          cmdFindings},
+        {"sandbox",
+         "DB DIR",
+         "copy a genuine pair's accounts, objects, owners and permissions into own files in DIR (same\n"
+         "      file names; no data, every password empty) to plan changes in; DIR must be empty",
+         2,
+         2,
+         {},
+         true,
+         cmdSandbox},
         {"changes",
          "DB --from-workgroup W0 --from D0 [--format text|csv|json]",
          "list what differs between the pair W0 + D0 and this one, in the order it can be applied to\n"

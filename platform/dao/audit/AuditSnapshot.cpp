@@ -30,6 +30,7 @@ std::string creatorAdmins(const CatalogueSnapshot& s, std::size_t msysDb) {
 CatalogueSnapshot AuditCatalog::snapshot() const {
     CatalogueSnapshot s;
     s.databaseFormat = format_;
+    s.collatingOrder = langId_;
     const AuditWorkgroup& wg = workgroup();
     for (std::uint32_t i = 0; i < wg.size(); ++i) {
         const AuditAccount& a = wg.at(i);

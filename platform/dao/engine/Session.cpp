@@ -37,7 +37,11 @@ void Session::loadCatalog() {
     {
         Statement id(*db_, "SELECT Format, CollatingOrder, AdminsSID FROM MSysDatabase");
         if (!id.step()) fail(errNotDatabaseFile, "'" + path() + "' is damaged (no identity).");
-        identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2)), db_->tableExists("MSysSandbox")};
+        identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2)), db_->tableExists("MSysSandbox"), {}};
+    }
+    if (identity_.sandbox) {
+        Statement origin(*db_, "SELECT Origin FROM MSysSandbox");
+        if (origin.step()) identity_.origin = origin.text(0);
     }
     Statement objs(*db_, "SELECT Id, ParentId, Name, Type, Owner, Flags FROM MSysObjects");
     while (objs.step()) {

@@ -40,6 +40,7 @@ struct DatabaseIdentity {
     Sid creatorAdmins; // the Admins group of the workgroup the database was created with
     // A sandbox copy of a genuine database: every read is allowed, writes follow the usual rules.
     bool sandbox = false;
+    std::string origin; // what the import recorded about the sandbox's origin
 };
 
 class Session {

@@ -75,4 +75,17 @@ Sid creatorUserSid() {
     return derive({"builtin", "creator"});
 }
 
+BuiltinSids ownBuiltins() {
+    static const BuiltinSids own{adminUserSid(), usersGroupSid(), engineUserSid(), creatorUserSid()};
+    return own;
+}
+
+BuiltinSids genuineBuiltins() {
+    auto two = [](char a, char b) {
+        const char bytes[2] = {a, b};
+        return Sid::fromBlob(std::string_view(bytes, 2));
+    };
+    return {two(3, 1), two(2, 1), two(2, 3), two(2, 4)};
+}
+
 } // namespace dao::engine

@@ -45,4 +45,12 @@ Sid usersGroupSid();
 Sid engineUserSid();
 Sid creatorUserSid();
 
+// The built-in accounts of one workgroup file: the engine's own derived SIDs, or, in a sandbox, the
+// ones every genuine workgroup file holds (admin 03 01, Users 02 01, Engine 02 03, Creator 02 04).
+struct BuiltinSids {
+    Sid admin, users, engine, creator;
+};
+BuiltinSids ownBuiltins();
+BuiltinSids genuineBuiltins();
+
 } // namespace dao::engine

@@ -7,6 +7,7 @@
 #include "dao/engine/Session.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace dao {
 namespace engine {
@@ -17,6 +18,7 @@ CatalogueSnapshot Session::catalogueSnapshot() {
         fail(errNoReadData, "You don't have permission to read 'MSysACEs' (RetrieveData is needed).");
     CatalogueSnapshot s;
     s.databaseFormat = identity_.format;
+    s.collatingOrder = identity_.collatingOrder;
     s.creatorAdminsSid = std::string(identity_.creatorAdmins.blob());
     const AccountSnapshot& accounts = *bound_;
     for (std::uint32_t a = 0; a < accounts.size(); ++a) {
@@ -50,7 +52,57 @@ CatalogueSnapshot Session::catalogueSnapshot() {
     return s;
 }
 
+namespace {
+
+Sid checkedSid(const std::string& bytes, const char* what) {
+    if (bytes.empty() || bytes.size() > Sid::kMaxSize)
+        fail(errInvalidArgument, std::string("The SID of ") + what + " has " + std::to_string(bytes.size()) +
+                                     " bytes; a SID has 1 to 128.");
+    return Sid::fromBlob(bytes);
+}
+
+} // namespace
+
 } // namespace engine
+
+void WriteSandbox(const CatalogueSnapshot& snapshot, const std::string& workgroupPath,
+                  const std::string& databasePath, const std::string& origin) {
+    using namespace engine;
+    ErrorLog log;
+    guarded(log, [&] {
+        if (snapshot.databaseFormat != "3.0" && snapshot.databaseFormat != "4.0")
+            fail(errInvalidArgument, "The database format must be \"3.0\" or \"4.0\".");
+        std::vector<Account> accounts;
+        const Account* admins = nullptr;
+        for (const SnapshotAccount& a : snapshot.accounts)
+            accounts.push_back({a.name, checkedSid(a.sid, "an account"), a.group, a.pid});
+        for (const Account& a : accounts)
+            if (a.group && equalNoCase(a.name, "Admins")) admins = &a;
+        if (!admins) fail(errInvalidArgument, "The workgroup has no Admins group.");
+        std::vector<std::pair<Sid, Sid>> memberships;
+        for (const SnapshotMembership& m : snapshot.memberships)
+            memberships.emplace_back(checkedSid(m.groupSid, "a group"), checkedSid(m.userSid, "a member"));
+        for (const SnapshotObject& o : snapshot.objects)
+            checkedSid(o.ownerSid, "an owner");
+        for (const SnapshotAce& a : snapshot.aces)
+            checkedSid(a.sid, "an entry");
+        if (!snapshot.creatorAdminsSid.empty())
+            checkedSid(snapshot.creatorAdminsSid, "the maker's Admins group");
+        WorkgroupFile::createSandbox(workgroupPath, admins->sid, accounts, memberships, origin);
+        try {
+            createSandboxDatabase(databasePath, snapshot, origin);
+        } catch (...) {
+            std::remove(workgroupPath.c_str());
+            throw;
+        }
+    });
+}
+
+std::string SandboxOrigin(const DatabasePtr& database) {
+    if (!database || database->AuditOnly()) return {};
+    const engine::SessionPtr s = engine::sessionOf(database);
+    return s->identity().origin;
+}
 
 CatalogueSnapshot ReadCatalogueSnapshot(const WorkspacePtr& workspace, const DatabasePtr& database) {
     if (!workspace || !database) engine::fail(errInvalidArgument, "A workspace and a database are needed.");

@@ -42,13 +42,12 @@ std::string openChecked(const std::string& path) {
     return path;
 }
 
-bool isBuiltin(const Sid& sid, const Sid& admins) {
-    return sid == adminUserSid() || sid == usersGroupSid() || sid == engineUserSid() ||
-           sid == creatorUserSid() || sid == admins;
+bool isBuiltin(const BuiltinSids& b, const Sid& sid, const Sid& admins) {
+    return sid == b.admin || sid == b.users || sid == b.engine || sid == b.creator || sid == admins;
 }
 
-bool isInternalUser(const Sid& sid) {
-    return sid == engineUserSid() || sid == creatorUserSid();
+bool isInternalUser(const BuiltinSids& b, const Sid& sid) {
+    return sid == b.engine || sid == b.creator;
 }
 
 void validateName(std::string_view name) {
@@ -166,6 +165,57 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
     }
 }
 
+void WorkgroupFile::createSandbox(const std::string& path, const Sid& admins,
+                                  const std::vector<Account>& accounts,
+                                  const std::vector<std::pair<Sid, Sid>>& memberships,
+                                  const std::string& origin) {
+    const std::string emptyHash = hashPassword(""); // one hash for all: the slow part of the import
+    createEmptyFile(path);
+    try {
+        Connection db(path);
+        {
+            Transaction tx(db, Transaction::Write);
+            db.exec(stampSql(FileKind::Workgroup, true).c_str());
+            db.exec(kWorkgroupSchema);
+            db.exec("ALTER TABLE MSysAccounts ADD COLUMN Pid TEXT; CREATE TABLE MSysSandbox(Origin TEXT NOT "
+                    "NULL);");
+            Statement o(db, "INSERT INTO MSysSandbox(Origin) VALUES (?1)");
+            o.bind(1, origin).run();
+            Statement id(db, "INSERT INTO MSysWorkgroup(Name, Organisation, WorkgroupId, AdminsSID) "
+                             "VALUES ('Sandbox', '', '', ?1)");
+            id.bindBlob(1, admins.data(), admins.size()).run();
+            Statement acc(
+                db, "INSERT INTO MSysAccounts(Name, SID, Password, FGroup, Pid) VALUES (?1, ?2, ?3, ?4, ?5)");
+            for (const Account& a : accounts) {
+                acc.reset();
+                acc.bind(1, a.name).bindBlob(2, a.sid.data(), a.sid.size());
+                if (a.group)
+                    acc.bindNull(3);
+                else
+                    acc.bind(3, emptyHash);
+                acc.bind(4, std::int64_t(a.group ? 1 : 0));
+                if (a.pid.empty())
+                    acc.bindNull(5);
+                else
+                    acc.bind(5, a.pid);
+                if (acc.stepAllowConstraint() == SQLITE_CONSTRAINT)
+                    fail(errNameExists, "The account '" + printableName(a.name) + "' is there twice.");
+            }
+            Statement mem(db, "INSERT OR IGNORE INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
+            for (const auto& [g, u] : memberships) {
+                mem.reset();
+                mem.bindBlob(1, g.data(), g.size()).bindBlob(2, u.data(), u.size());
+                mem.run();
+            }
+            tx.commit();
+        }
+        db.exec("PRAGMA journal_mode=WAL");
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+}
+
 // A workgroup file the user may read but not write is opened read-only: logins and every view work,
 // account changes fail with errReadOnly.
 WorkgroupFile::WorkgroupFile(const std::string& path) try
@@ -174,6 +224,7 @@ WorkgroupFile::WorkgroupFile(const std::string& path) try
         !db_.tableExists("MSysWorkgroup"))
         unusable("'" + path + "' is damaged (tables are missing).");
     sandbox_ = db_.tableExists("MSysSandbox");
+    builtins_ = sandbox_ ? genuineBuiltins() : ownBuiltins();
     db_.accept();
 } catch (const DaoError& e) {
     rethrowForFile(e);
@@ -211,7 +262,8 @@ std::string WorkgroupFile::login(std::string_view name, std::string_view passwor
         Transaction tx(db_, Transaction::Read);
         Statement st(db_, "SELECT Name, Password, FGroup, SID FROM MSysAccounts WHERE Name = ?1");
         st.bind(1, name);
-        if (st.step() && !st.isNull(1) && st.int32(2) == 0 && !isInternalUser(Sid::fromBlob(st.blob(3)))) {
+        if (st.step() && !st.isNull(1) && st.int32(2) == 0 &&
+            !isInternalUser(builtins_, Sid::fromBlob(st.blob(3)))) {
             canonical = st.text(0);
             hash = st.text(1);
             usable = true;
@@ -268,7 +320,7 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
                              "VALUES (?1, ?2, ?3, ?4, ?5)"
                            : "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
     Statement join(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
-    const Sid users = usersGroupSid();
+    const Sid users = builtins_.users;
     for (std::size_t i = 0; i < accounts.size(); ++i) {
         const NewAccount& a = accounts[i];
         const Sid sid = accountSid(a.name, a.pid);
@@ -307,7 +359,7 @@ void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool 
     if (!row.found || row.group != group)
         fail(errItemNotFound, std::string(group ? "Group '" : "User '") + std::string(name) + "' not found.");
     const Sid admins = workgroupAdmins();
-    if (isBuiltin(row.sid, admins))
+    if (isBuiltin(builtins_, row.sid, admins))
         fail(errBuiltinAccount, "The built-in account '" + row.name + "' cannot be deleted.");
     if (!group && isMember(admins, row.sid)) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
@@ -351,7 +403,7 @@ void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::s
     const Row u = lookup(user);
     if (!u.found || u.group || !isMember(g.sid, u.sid))
         fail(errItemNotFound, "User '" + std::string(user) + "' is not a member of '" + g.name + "'.");
-    if (g.sid == usersGroupSid()) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
+    if (g.sid == builtins_.users) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
     if (g.sid == workgroupAdmins()) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
         count.bindBlob(1, g.sid.data(), g.sid.size());
@@ -379,7 +431,8 @@ void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std:
     const bool hasHash = !st.isNull(3);
     const std::string oldHash = st.text(3);
     st.reset();
-    if (isInternalUser(sid)) fail(errOperationNotAllowed, "The internal account has no password to change.");
+    if (isInternalUser(builtins_, sid))
+        fail(errOperationNotAllowed, "The internal account has no password to change.");
     if (sid == actor) {
         if (!hasHash || !verifyPassword(oldHash, oldPassword))
             fail(errNotValidPassword, "Not a valid password: the old password is wrong.");

@@ -63,6 +63,12 @@ public:
     static void create(const std::string& path, const std::string& name, const std::string& organisation,
                        const std::string& workgroupId);
 
+    // A sandbox's workgroup file (format 2) holding these accounts and memberships as they are; every
+    // user gets the empty password. admins is the workgroup's Admins group; origin is kept as text.
+    static void createSandbox(const std::string& path, const Sid& admins,
+                              const std::vector<Account>& accounts,
+                              const std::vector<std::pair<Sid, Sid>>& memberships, const std::string& origin);
+
     // Opens an existing workgroup file; refuses anything else with errSystemDbMissing.
     explicit WorkgroupFile(const std::string& path);
 
@@ -101,6 +107,7 @@ private:
     Connection db_;
     std::int64_t loadedVersion_ = -1;
     bool sandbox_ = false;
+    BuiltinSids builtins_ = ownBuiltins();
 };
 
 } // namespace dao::engine

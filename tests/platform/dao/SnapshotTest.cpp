@@ -3,6 +3,8 @@
 
 #include "dao/CatalogueSnapshot.h"
 
+#include <tuple>
+
 #include <algorithm>
 #include <map>
 
@@ -94,6 +96,61 @@ TEST(GenuineSnapshot, CountsOrphansAndTheMakersAdmins) {
         EXPECT_EQ(s.creatorAdminsSid.size(), 102u);
         EXPECT_EQ(s.creatorAdminsSid == accountNamed(s, "Admins")->sid, p.madeUnderThisWorkgroup);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A sandbox of a genuine pair reads back the same catalogue it was written from; anyone may read it,
+// writes follow the rules of the logged-in user, and the genuine built-in accounts keep their standing.
+TEST(SandboxWrite, GenuineCatalogueRoundTripsAndTheRulesHold) {
+    if (!std::filesystem::exists(sample("system.mdw")))
+        GTEST_SKIP() << "the genuine Jet samples are not at " << KEYLOUPE_JET_SAMPLES;
+    dao::registerEngineClasses();
+    TempDir dir;
+    auto genuine = loginTo(sample("system.mdw"), "admin");
+    const dao::CatalogueSnapshot s =
+        dao::ReadCatalogueSnapshot(genuine, open(genuine, sample("testV1997.mdb")));
+    const std::string mdw = dir.file("system.mdw"), mdb = dir.file("testV1997.mdb");
+    dao::WriteSandbox(s, mdw, mdb, "origin=text");
+    EXPECT_EQ(daoErrorOf([&] { dao::WriteSandbox(s, dir.file("b.mdw"), mdb, ""); }), dao::errDatabaseExists);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("b.mdw")));
+
+    auto ws = loginTo(mdw, "Contour"); // every sandbox user has the empty password
+    auto db = open(ws, mdb);
+    EXPECT_EQ(dao::SandboxOrigin(db), "origin=text");
+    const dao::CatalogueSnapshot back = dao::ReadCatalogueSnapshot(ws, db);
+    auto key = [](const dao::CatalogueSnapshot& c) {
+        std::vector<std::tuple<std::string, std::string, std::string, std::int32_t, bool>> rows;
+        for (const auto& a : c.aces)
+            rows.emplace_back(c.objects[a.object].container, c.objects[a.object].name, a.sid, a.permissions,
+                              a.inheritable);
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    EXPECT_EQ(key(back), key(s));
+    EXPECT_EQ(back.creatorAdminsSid, s.creatorAdminsSid);
+    EXPECT_EQ(back.databaseFormat, "3.0");
+    EXPECT_EQ(back.accounts.size(), s.accounts.size());
+    EXPECT_EQ(back.memberships.size(), s.memberships.size());
+
+    // Contour is no member of Admins: reading works, changing accounts or another's rights does not.
+    EXPECT_EQ(explicitOf(db, "Tables", "", "Users"),
+              explicitOf(open(genuine, sample("testV1997.mdb")), "Tables", "", "Users"));
+    EXPECT_EQ(daoErrorOf([&] { addUser(ws, "zed", "zed-pid"); }), dao::errNoPermission);
+    auto admin = loginTo(mdw, "admin");
+    addUser(admin, "zed", "zed-pid");
+    EXPECT_EQ(daoErrorOf([&] { admin->Groups()->Delete("Users"); }), dao::errBuiltinAccount);
+    const dao::CatalogueSnapshot after = dao::ReadCatalogueSnapshot(admin, open(admin, mdb));
+    const auto* zed = accountNamed(after, "zed");
+    ASSERT_TRUE(zed);
+    EXPECT_EQ(zed->pid, "zed-pid"); // a sandbox keeps the PIDs of accounts made in it
+    EXPECT_EQ(zed->sid.size(), 16u);
+    const auto* users = accountNamed(after, "Users");
+    EXPECT_EQ(std::count_if(after.memberships.begin(), after.memberships.end(),
+                            [&](const auto& m) { return m.userSid == zed->sid && m.groupSid == users->sid; }),
+              1);
 }
 
 } // namespace
