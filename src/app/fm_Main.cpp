@@ -176,6 +176,7 @@ void TForm1::ConnectHandlers() {
     ConnectCommandHandlers();
     ConnectDatabaseInfoHandlers();
     ConnectFindingsHandlers();
+    ConnectChangesHandlers();
 }
 
 void TForm1::bt_RefreshClick() {
@@ -226,6 +227,7 @@ void TForm1::DisconnectDB() {
 
 void TForm1::RefreshAll() {
     ClearFindings();
+    ClearChanges();
     ui->lb_Summary->setText(QString());
     if (!fileExists(ui->cb_MDW->currentText())) {
         ui->lb_Summary->setText(QStringLiteral("Workgroup file not found"));
@@ -261,6 +263,7 @@ void TForm1::RefreshAll() {
         ui::setScreenCursor(ui::CursorShape::HourGlass);
         usersRead = ReadUsersAndGroups();
         permsRead = ReadPermissions();
+        ReadChanges(); // before the counts, which close the connection
         infoRead = ReadDatabaseInfo();
         ui->me_Props->clear();
     } catch (...) {
