@@ -176,6 +176,7 @@ void TForm1::ConnectHandlers() {
     ConnectCommandHandlers();
     ConnectDatabaseInfoHandlers();
     ConnectFindingsHandlers();
+    ConnectSandboxHandlers();
     ConnectChangesHandlers();
 }
 
@@ -238,6 +239,7 @@ void TForm1::RefreshAll() {
     }
     if (!ConnectFromLogin()) {
         SetAuditMode(false);
+        ShowSandboxState();
         ui->lb_Summary->setText(QStringLiteral("Couldn't connect to database"));
         ClearUsersGroupsView();
         ClearPermissionsView();
@@ -246,6 +248,7 @@ void TForm1::RefreshAll() {
     }
 
     SetAuditMode(db1().AuditOnly());
+    ShowSandboxState();
     bool usersRead = false, permsRead = false, infoRead = false;
     auto cleanUp = [&] {
         ui::setScreenCursor(ui::CursorShape::Default);
@@ -289,6 +292,7 @@ void TForm1::SetAuditMode(bool audit) {
     ui->lb_AuditNote->setVisible(audit);
     ui->bt_UG_Add->setEnabled(!audit); // the matrix popup asks AuditMode as it opens
     ui->mi_ChangePassword->setEnabled(!audit);
+    ui->mi_PlanSandbox->setEnabled(audit);
 }
 
 void TForm1::mi_AboutClick() {

@@ -74,6 +74,10 @@ public:
     // disabled and the login tab says why. Set by every refresh that connected.
     bool AuditMode = false;
     void SetAuditMode(bool audit);
+    // "sandbox of NAME" while a sandbox of a genuine pair is shown, else empty; with the window title and
+    // the login tab's note, set by every refresh.
+    QString SandboxLabel;
+    void ShowSandboxState();
 
     const QString& LastDatabase() const { return m_lastDatabase; }
     const QString& LastWorkgroup() const { return m_lastWorkgroup; }
@@ -186,6 +190,9 @@ private:
     std::unique_ptr<TFindingsResult> m_findings;
     std::unique_ptr<TAuditInputs> m_auditInputs;
     std::pair<QString, QString> m_lastReportFiles;
+    // sandbox
+    void ConnectSandboxHandlers();
+    void mi_PlanSandboxClick();
     // database information
     void ConnectDatabaseInfoHandlers();
     void lb_ACEsExplainClick();
