@@ -177,6 +177,7 @@ void TForm1::ConnectHandlers() {
     ConnectDatabaseInfoHandlers();
     ConnectFindingsHandlers();
     ConnectSandboxHandlers();
+    ConnectChangesHandlers();
 }
 
 void TForm1::bt_RefreshClick() {
@@ -227,6 +228,7 @@ void TForm1::DisconnectDB() {
 
 void TForm1::RefreshAll() {
     ClearFindings();
+    ClearChanges();
     ui->lb_Summary->setText(QString());
     if (!fileExists(ui->cb_MDW->currentText())) {
         ui->lb_Summary->setText(QStringLiteral("Workgroup file not found"));
@@ -264,6 +266,7 @@ void TForm1::RefreshAll() {
         ui::setScreenCursor(ui::CursorShape::HourGlass);
         usersRead = ReadUsersAndGroups();
         permsRead = ReadPermissions();
+        ReadChanges(); // before the counts, which close the connection
         infoRead = ReadDatabaseInfo();
         ui->me_Props->clear();
     } catch (...) {
