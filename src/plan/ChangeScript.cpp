@@ -1,0 +1,176 @@
+#include "plan/ChangeScript.h"
+
+#include <QString>
+
+#include <map>
+#include <stdexcept>
+
+namespace plan {
+// The fixed logic, ChangeScriptLogic.js, embedded at build time (ChangeScriptLogic.cpp.in).
+extern const char* const kChangeScriptLogic;
+
+namespace {
+
+bool isCarried(ChangeKind kind) {
+    return kind != ChangeKind::ObjectOnlyHere && kind != ChangeKind::ObjectOnlyThere;
+}
+
+std::string hex4(unsigned code) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string s = "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        s += digits[(code >> shift) & 0xF];
+    return s;
+}
+
+// The last path element, whichever separator the path uses.
+std::string fileName(const std::string& path) {
+    const auto cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// A text inside a "//" comment: the same escapes as in a string literal, so a line break or a non-ASCII
+// letter in a path can neither end the comment nor leave the file's ASCII.
+std::string commentText(std::string_view text) {
+    return JScriptString(text);
+}
+
+void field(std::string& out, const char* name, std::string_view value, bool first = false) {
+    if (!first) out += ", ";
+    out += name;
+    out += ": ";
+    out += JScriptString(value);
+}
+
+std::string changeLiteral(const Change& c) {
+    std::string out = "{";
+    field(out, "kind", ChangeKindName(c.kind), true);
+    field(out, "container", c.container);
+    field(out, "object", c.object);
+    field(out, "account", c.account);
+    field(out, "accountKind", c.accountKind ? std::string(1, c.accountKind) : std::string());
+    field(out, "group", c.group);
+    field(out, "pid", c.pid);
+    field(out, "before", c.before);
+    field(out, "after", c.after);
+    return out + "}";
+}
+
+// "2 accounts created, 1 membership added, ...": what the script changes, for its header.
+std::string countsInWords(const std::vector<Change>& changes) {
+    const std::pair<ChangeKind, const char*> words[] = {
+        {ChangeKind::AccountCreated, "account(s) created"},
+        {ChangeKind::MembershipAdded, "membership(s) added"},
+        {ChangeKind::Owner, "owner(s) changed"},
+        {ChangeKind::Inherit, "inherit setting(s) changed"},
+        {ChangeKind::Permissions, "permission value(s) set"},
+        {ChangeKind::MembershipRemoved, "membership(s) removed"},
+        {ChangeKind::AccountDeleted, "account(s) deleted"},
+    };
+    std::map<ChangeKind, int> count;
+    for (const Change& c : changes)
+        ++count[c.kind];
+    std::string out;
+    for (const auto& [kind, text] : words) {
+        if (!count[kind]) continue;
+        if (!out.empty()) out += ", ";
+        out += std::to_string(count[kind]) + " " + text;
+    }
+    return out;
+}
+
+void originLine(std::string& out, const char* what, const OriginFile& f) {
+    out += "//   " + std::string(what) + commentText(f.path) + "\n";
+    out += "//     " + std::to_string(f.size) + " bytes, sha256 " + commentText(f.sha256) + ", modified " +
+           commentText(f.modified) + "\n";
+}
+
+} // namespace
+
+std::vector<Change> ApplicableChanges(const std::vector<Change>& changes) {
+    std::vector<Change> carried;
+    for (const Change& c : changes)
+        if (isCarried(c.kind)) carried.push_back(c);
+    return carried;
+}
+
+std::string JScriptString(std::string_view text) {
+    const QString wide = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    std::string out = "\"";
+    for (QChar ch : wide) {
+        const unsigned u = ch.unicode();
+        if (u == '"' || u == '\\') {
+            out += '\\';
+            out += static_cast<char>(u);
+        } else if (u >= 0x20 && u < 0x7F) {
+            out += static_cast<char>(u);
+        } else {
+            out += hex4(u); // line breaks, control characters, and every letter beyond ASCII
+        }
+    }
+    return out + "\"";
+}
+
+std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord& origin,
+                              const ScriptStamp& stamp) {
+    const std::vector<Change> changes = ApplicableChanges(all);
+    if (changes.empty()) throw std::runtime_error("There are no changes to carry: no script is written.");
+    for (const Change& c : changes)
+        if (c.kind == ChangeKind::AccountCreated && c.pid.empty())
+            throw std::runtime_error("The " + std::string(c.accountKind == 'G' ? "group " : "user ") +
+                                     JScriptString(c.account) +
+                                     " was not created in a sandbox, so its PID is not known and Jet "
+                                     "cannot make the same account: create it on Windows first.");
+    const std::string mdbName = fileName(origin.database.path);
+    const std::string mdwName = fileName(origin.workgroup.path);
+
+    std::string out;
+    out += "// Keyloupe change script: applies planned security changes to a Jet database and its\n"
+           "// workgroup information file through DAO, checking every value before it changes it.\n"
+           "//\n"
+           "// How to run it (in a command prompt, never by double-click; on 64-bit Windows use\n"
+           "// %SystemRoot%\\SysWOW64\\cscript.exe, since DAO is a 32-bit component):\n"
+           "//   cscript //nologo THIS.js [/mdb:PATH] [/mdw:PATH] [/user:NAME] [/apply] [/force]\n"
+           "// Without /apply it is a dry run: the database is opened read-only and each change is\n"
+           "// reported as WOULD (to be made), ALREADY (done) or CONFLICT (someone changed the value since\n"
+           "// the audit); exit status 0, or 2 when something conflicts. With /apply the database is opened\n"
+           "// exclusively and each change reports OK, ALREADY, CONFLICT (skipped; /force applies it) or\n"
+           "// FAILED n: text; exit status 0, 2 when some conflicted, 1 when any failed. The last line sums "
+           "up.\n"
+           "// /mdb and /mdw default to " +
+           commentText(mdbName) + " and " + commentText(mdwName) +
+           " in this script's folder, /user\n"
+           "// to " +
+           commentText(stamp.user) +
+           ". The password is read as one line from standard input (prompts go to\n"
+           "// standard error), then, with /apply, one line per new user (an empty line: no password).\n"
+           "// Passwords are never written into this file and never taken as arguments.\n"
+           "//\n"
+           "// What it changes: " +
+           countsInWords(changes) + " (" + std::to_string(changes.size()) + " changes).\n";
+    if (changes.size() != all.size())
+        out += "// Not carried: " + std::to_string(all.size() - changes.size()) +
+               " object(s) found on one side only (DAO cannot create or delete objects here).\n";
+    out += "// Planned against (as audited):\n";
+    originLine(out, "database        ", origin.database);
+    originLine(out, "workgroup file  ", origin.workgroup);
+    out += "//   Jet format " + commentText(origin.jetFormat) + ", imported " +
+           commentText(origin.importedAt) + " as " + commentText(origin.user) + " with Keyloupe " +
+           commentText(origin.keyloupeVersion) + "\n";
+    out += "// Made " + commentText(stamp.madeAt) + " by " + commentText(stamp.user) + " with Keyloupe " +
+           commentText(stamp.keyloupeVersion) + ".\n\n";
+
+    out += "var PLAN = {\n";
+    out += "    jetFormat: " + JScriptString(origin.jetFormat) + ",\n";
+    out += "    mdbName: " + JScriptString(mdbName) + ",\n";
+    out += "    mdwName: " + JScriptString(mdwName) + ",\n";
+    out += "    user: " + JScriptString(stamp.user) + ",\n";
+    out += "    changes: [\n";
+    for (std::size_t i = 0; i < changes.size(); ++i)
+        out += "        " + changeLiteral(changes[i]) + (i + 1 < changes.size() ? ",\n" : "\n");
+    out += "    ]\n};\n\n";
+    out += kChangeScriptLogic;
+    return out;
+}
+
+} // namespace plan

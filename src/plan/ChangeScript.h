@@ -1,0 +1,32 @@
+#pragma once
+// The change script: a JScript file for the Windows Script Host that carries a list of changes to the
+// genuine pair they were planned for and applies them there through DAO, checking each value before it
+// touches it. The file is the changes as data after a header comment, then one fixed piece of logic.
+#include "plan/Changes.h"
+#include "plan/OriginRecord.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plan {
+
+// Who made a script, when and with what.
+struct ScriptStamp {
+    std::string madeAt;          // UTC, "YYYY-MM-DDTHH:MM:SSZ"
+    std::string user;            // the account logged in when the script was made: the script's /user default
+    std::string keyloupeVersion; // of the Keyloupe that wrote the script
+};
+
+// The changes the script can carry, in their order: every kind but the objects found on one side only.
+std::vector<Change> ApplicableChanges(const std::vector<Change>& changes);
+
+// The whole script text, ASCII only. Throws std::runtime_error when a change cannot be carried out on
+// Windows (an account to create whose PID is unknown) or when there is no change to carry.
+std::string WriteChangeScript(const std::vector<Change>& changes, const OriginRecord& origin,
+                              const ScriptStamp& stamp);
+
+// text as a JScript string literal in double quotes: ASCII, every other character as \uXXXX.
+std::string JScriptString(std::string_view text);
+
+} // namespace plan
