@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cctype>
 #include <map>
 #include <stdexcept>
 
@@ -35,6 +36,15 @@ std::string commentText(std::string_view text) {
     return JScriptString(text);
 }
 
+// The script's file name in its usage line: as it is when that is plain, else quoted and escaped.
+std::string usageName(const std::string& name) {
+    if (name.empty()) return "THIS.js";
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_')
+            return commentText(name);
+    return name;
+}
+
 void field(std::string& out, const char* name, std::string_view value, bool first = false) {
     if (!first) out += ", ";
     out += name;
@@ -58,23 +68,30 @@ std::string changeLiteral(const Change& c) {
 
 // "2 accounts created, 1 membership added, ...": what the script changes, for its header.
 std::string countsInWords(const std::vector<Change>& changes) {
-    const std::pair<ChangeKind, const char*> words[] = {
-        {ChangeKind::AccountCreated, "account(s) created"},
-        {ChangeKind::MembershipAdded, "membership(s) added"},
-        {ChangeKind::Owner, "owner(s) changed"},
-        {ChangeKind::Inherit, "inherit setting(s) changed"},
-        {ChangeKind::Permissions, "permission value(s) set"},
-        {ChangeKind::MembershipRemoved, "membership(s) removed"},
-        {ChangeKind::AccountDeleted, "account(s) deleted"},
+    struct Words {
+        ChangeKind kind;
+        const char* one;
+        const char* many;
+        const char* done;
+    };
+    const Words words[] = {
+        {ChangeKind::AccountCreated, "account", "accounts", "created"},
+        {ChangeKind::MembershipAdded, "membership", "memberships", "added"},
+        {ChangeKind::Owner, "owner", "owners", "changed"},
+        {ChangeKind::Inherit, "inherit setting", "inherit settings", "changed"},
+        {ChangeKind::Permissions, "permission value", "permission values", "set"},
+        {ChangeKind::MembershipRemoved, "membership", "memberships", "removed"},
+        {ChangeKind::AccountDeleted, "account", "accounts", "deleted"},
     };
     std::map<ChangeKind, int> count;
     for (const Change& c : changes)
         ++count[c.kind];
     std::string out;
-    for (const auto& [kind, text] : words) {
-        if (!count[kind]) continue;
+    for (const Words& w : words) {
+        const int n = count[w.kind];
+        if (!n) continue;
         if (!out.empty()) out += ", ";
-        out += std::to_string(count[kind]) + " " + text;
+        out += std::to_string(n) + " " + (n == 1 ? w.one : w.many) + " " + w.done;
     }
     return out;
 }
@@ -130,7 +147,9 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
            "//\n"
            "// How to run it (in a command prompt, never by double-click; on 64-bit Windows use\n"
            "// %SystemRoot%\\SysWOW64\\cscript.exe, since DAO is a 32-bit component):\n"
-           "//   cscript //nologo THIS.js [/mdb:PATH] [/mdw:PATH] [/user:NAME] [/apply] [/force]\n"
+           "//   cscript //nologo " +
+           usageName(stamp.fileName) +
+           " [/mdb:PATH] [/mdw:PATH] [/user:NAME] [/apply] [/force]\n"
            "// Without /apply it is a dry run: the database is opened read-only and each change is\n"
            "// reported as WOULD (to be made), ALREADY (done) or CONFLICT (someone changed the value since\n"
            "// the audit); exit status 0, or 2 when something conflicts. With /apply the database is opened\n"
@@ -146,8 +165,8 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
            "// standard error), then, with /apply, one line per new user (an empty line: no password).\n"
            "// Passwords are never written into this file and never taken as arguments.\n"
            "//\n"
-           "// What it changes: " +
-           countsInWords(changes) + " (" + std::to_string(changes.size()) + " changes).\n";
+           "// What it changes (" +
+           std::to_string(changes.size()) + " changes, in this order): " + countsInWords(changes) + ".\n";
     if (changes.size() != all.size())
         out += "// Not carried: " + std::to_string(all.size() - changes.size()) +
                " object(s) found on one side only (DAO cannot create or delete objects here).\n";

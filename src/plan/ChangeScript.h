@@ -16,6 +16,7 @@ struct ScriptStamp {
     std::string madeAt;          // UTC, "YYYY-MM-DDTHH:MM:SSZ"
     std::string user;            // the account logged in when the script was made: the script's /user default
     std::string keyloupeVersion; // of the Keyloupe that wrote the script
+    std::string fileName;        // the script's own file name, for the usage line ("fix.js")
 };
 
 // The changes the script can carry, in their order: every kind but the objects found on one side only.

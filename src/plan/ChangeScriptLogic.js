@@ -31,14 +31,15 @@ function asciiOnly(text) {
     }
     return s;
 }
-// A name as data on one line: in double quotes, with quotes, backslashes and invisible characters escaped.
-function q(text) {
+// Text on one line in double quotes, invisible characters escaped; a name (data) also has its quotes
+// and backslashes escaped, a path is shown as it is.
+function quoted(text, isName) {
     var s = "\"", i, ch, c;
     text = String(text);
     for (i = 0; i < text.length; i++) {
         ch = text.charAt(i);
         c = text.charCodeAt(i);
-        if (ch == "\"" || ch == "\\") s += "\\" + ch;
+        if (isName && (ch == "\"" || ch == "\\")) s += "\\" + ch;
         else if (ch == "\n") s += "\\n";
         else if (ch == "\r") s += "\\r";
         else if (ch == "\t") s += "\\t";
@@ -49,6 +50,8 @@ function q(text) {
     }
     return s + "\"";
 }
+function q(text) { return quoted(text, true); }
+function qpath(text) { return quoted(text, false); }
 function permHex(v) {
     var h = (v >>> 0).toString(16).toUpperCase();
     while (h.length < 5) h = "0" + h;
@@ -102,11 +105,12 @@ function targetOf(ch) {
     return ch.object == "" ? c : c.Documents.Item(ch.object);
 }
 
-// Accounts the plan creates that do not exist yet (a dry run counts their changes at the before-value),
-// and accounts the plan deletes (a change concerning one that is already gone is done).
+// Accounts the plan creates that do not exist yet (a dry run counts their changes at the before-value;
+// with /apply they exist by then, or their creation failed and DAO says why), and accounts the plan
+// deletes (a change concerning one that is already gone is done).
 var pending = {}, deletedLater = {};
 function key(name) { return "#" + lower(name); }
-function isPending(name) { return pending.hasOwnProperty(key(name)); }
+function isPending(name) { return !APPLY && pending.hasOwnProperty(key(name)); }
 
 // ----- Each kind of change: describe it, find its current state, make it. -----
 // check(ch) returns {state: "before" | "after" | "other", now: text, target: object to write}.
@@ -284,11 +288,11 @@ function main() {
         db = ws.OpenDatabase(mdb, APPLY, !APPLY);
     } catch (e) {
         err("Error " + daoNumber(e) + ": " + daoText(e));
-        err("Database " + q(mdb) + ", workgroup file " + q(mdw) + ", user " + q(user) + ".");
+        err("Database " + qpath(mdb) + ", workgroup file " + qpath(mdw) + ", user " + q(user) + ".");
         return 1;
     }
     out((APPLY ? "Applying " : "Dry run (nothing is changed; /apply makes the changes): ") +
-        PLAN.changes.length + " changes to " + q(mdb) + " with " + q(mdw) + " as " + q(user));
+        PLAN.changes.length + " changes to " + qpath(mdb) + " with " + qpath(mdw) + " as " + q(user));
 
     var counts = { would: 0, ok: 0, already: 0, conflict: 0, failed: 0 };
     for (i = 0; i < PLAN.changes.length; i++) {

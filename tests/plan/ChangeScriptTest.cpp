@@ -99,7 +99,8 @@ protected:
     void SetUp() override {
         if (kltest::nodeProgram().empty())
             GTEST_SKIP() << "node is not installed: the change script is not run";
-        script = WriteChangeScript(shopPlan(), shopOrigin(), {"2026-12-08T20:00:00Z", "admin", "1.0.0"});
+        script = WriteChangeScript(shopPlan(), shopOrigin(),
+                                   {"2026-12-08T20:00:00Z", "admin", "1.0.0", "fix-shop.js"});
     }
     kltest::ScriptRun run(const std::string& catalogue, const std::vector<std::string>& args,
                           const std::string& input, const std::string& state, const std::string& text = {}) {
@@ -172,7 +173,8 @@ TEST_F(ChangeScriptRunTest, FailingChangesDoNotStopTheRest) {
 
 TEST_F(ChangeScriptRunTest, EngineLoginAndPaths) {
     // A Jet 3 origin without DAO 3.5 falls back to 3.6 with a warning.
-    const std::string jet3 = WriteChangeScript(shopPlan(), shopOrigin("3.0"), {"t", "admin", "1.0.0"});
+    const std::string jet3 =
+        WriteChangeScript(shopPlan(), shopOrigin("3.0"), {"t", "admin", "1.0.0", "fix-shop.js"});
     const auto fallback = run(before, {}, "secret\n", "jet3.json", jet3);
     EXPECT_EQ(fallback.status, 0) << fallback.err;
     EXPECT_NE(fallback.err.find("Warning: DAO 3.5 is not installed"), std::string::npos);
@@ -198,7 +200,7 @@ TEST(ChangeScriptTest, WritesAsciiDataAndRefusesWhatWindowsCannotDo) {
     EXPECT_EQ(JScriptString("\xF0\x9F\x94\x91"), "\"\\uD83D\\uDD11\"");
 
     const std::string script =
-        WriteChangeScript(shopPlan(), shopOrigin(), {"2026-12-08T20:00:00Z", "ann", "1.2.3"});
+        WriteChangeScript(shopPlan(), shopOrigin(), {"2026-12-08T20:00:00Z", "ann", "1.2.3", "fix-shop.js"});
     for (char c : script)
         ASSERT_TRUE(static_cast<unsigned char>(c) < 0x80) << "non-ASCII byte in the script";
     EXPECT_NE(script.find("sha256 \"" + std::string(64, 'a') + "\""), std::string::npos);
