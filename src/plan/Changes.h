@@ -38,6 +38,10 @@ struct Change {
     // ("<Unknown>" for an owner no account holds); inherit: "true" or "false". Empty where not used.
     std::string before;
     std::string after;
+    // permissions: the rights, named as the permissions grid's columns, that the change grants and
+    // takes away (a right counts when all its bits are set), separated by ", "; empty when none.
+    std::string rightsAdded;
+    std::string rightsRemoved;
 };
 
 } // namespace plan
