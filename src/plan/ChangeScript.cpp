@@ -1,5 +1,7 @@
 #include "plan/ChangeScript.h"
 
+#include "plan/ChangeWriters.h"
+
 #include <QString>
 
 #include <cctype>
@@ -12,8 +14,18 @@ extern const char* const kChangeScriptLogic;
 
 namespace {
 
-bool isCarried(ChangeKind kind) {
-    return kind != ChangeKind::ObjectOnlyHere && kind != ChangeKind::ObjectOnlyThere;
+// DAO reaches accounts by name only: an entry of a SID no account holds, or an owner no account is,
+// cannot be set through it; nor can objects be made or removed by a security script.
+bool isCarried(const Change& c) {
+    switch (c.kind) {
+    case ChangeKind::ObjectOnlyHere:
+    case ChangeKind::ObjectOnlyThere:
+        return false;
+    case ChangeKind::Owner:
+        return c.after != "<Unknown>";
+    default:
+        return !c.account.empty();
+    }
 }
 
 std::string hex4(unsigned code) {
@@ -63,6 +75,7 @@ std::string changeLiteral(const Change& c) {
     field(out, "pid", c.pid);
     field(out, "before", c.before);
     field(out, "after", c.after);
+    field(out, "words", ChangeLine(c));
     return out + "}";
 }
 
@@ -107,7 +120,7 @@ void originLine(std::string& out, const char* what, const OriginFile& f) {
 std::vector<Change> ApplicableChanges(const std::vector<Change>& changes) {
     std::vector<Change> carried;
     for (const Change& c : changes)
-        if (isCarried(c.kind)) carried.push_back(c);
+        if (isCarried(c)) carried.push_back(c);
     return carried;
 }
 
@@ -167,9 +180,12 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
            "//\n"
            "// What it changes (" +
            std::to_string(changes.size()) + " changes, in this order): " + countsInWords(changes) + ".\n";
-    if (changes.size() != all.size())
-        out += "// Not carried: " + std::to_string(all.size() - changes.size()) +
-               " object(s) found on one side only (DAO cannot create or delete objects here).\n";
+    if (changes.size() != all.size()) {
+        out += "// Not carried (objects on one side only, and entries of SIDs or owners no account is: DAO\n"
+               "// cannot make them):\n";
+        for (const Change& c : all)
+            if (!isCarried(c)) out += "//   " + commentText(ChangeLine(c)) + "\n";
+    }
     out += "// Planned against (as audited):\n";
     originLine(out, "database        ", origin.database);
     originLine(out, "workgroup file  ", origin.workgroup);

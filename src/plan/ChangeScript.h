@@ -19,7 +19,8 @@ struct ScriptStamp {
     std::string fileName;        // the script's own file name, for the usage line ("fix.js")
 };
 
-// The changes the script can carry, in their order: every kind but the objects found on one side only.
+// The changes the script can carry, in their order: all but the objects found on one side only, the
+// entries of SIDs no account holds and owners that are no account (DAO names accounts).
 std::vector<Change> ApplicableChanges(const std::vector<Change>& changes);
 
 // The whole script text, ASCII only. Throws std::runtime_error when a change cannot be carried out on

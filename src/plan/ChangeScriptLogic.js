@@ -112,29 +112,9 @@ var pending = {}, deletedLater = {};
 function key(name) { return "#" + lower(name); }
 function isPending(name) { return !APPLY && pending.hasOwnProperty(key(name)); }
 
-// ----- Each kind of change: describe it, find its current state, make it. -----
+// ----- Each kind of change: find its current state, make it. Its words come with the data. -----
 // check(ch) returns {state: "before" | "after" | "other", now: text, target: object to write}.
 function kindWord(k) { return k == "G" ? "group" : "user"; }
-function objectWords(ch) {
-    return ch.object == "" ? "container " + q(ch.container) : q(ch.object) + " in " + q(ch.container);
-}
-function describe(ch) {
-    switch (ch.kind) {
-    case "account-created": return "create " + kindWord(ch.accountKind) + " " + q(ch.account);
-    case "account-deleted": return "delete " + kindWord(ch.accountKind) + " " + q(ch.account);
-    case "membership-added": return "add user " + q(ch.account) + " to group " + q(ch.group);
-    case "membership-removed": return "remove user " + q(ch.account) + " from group " + q(ch.group);
-    case "owner": return "owner of " + objectWords(ch) + ": " + q(ch.before) + " -> " + q(ch.after);
-    case "inherit":
-        return "inherit of " + objectWords(ch) + " for " + kindWord(ch.accountKind) + " " + q(ch.account) +
-               ": " + ch.before + " -> " + ch.after;
-    case "permissions":
-        return "permissions of " + objectWords(ch) + " for " + kindWord(ch.accountKind) + " " + q(ch.account) +
-               ": " + ch.before + " -> " + ch.after;
-    }
-    return ch.kind;
-}
-
 function state(s, now, target) { return { state: s, now: now, target: target }; }
 
 function checkAccount(ch, creating) {
@@ -297,7 +277,7 @@ function main() {
     var counts = { would: 0, ok: 0, already: 0, conflict: 0, failed: 0 };
     for (i = 0; i < PLAN.changes.length; i++) {
         ch = PLAN.changes[i];
-        var words = describe(ch), s;
+        var words = ch.words, s;
         try {
             s = check(ch);
         } catch (e) {
