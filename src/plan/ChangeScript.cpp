@@ -15,7 +15,8 @@ extern const char* const kChangeScriptLogic;
 namespace {
 
 // DAO reaches accounts by name only: an entry of a SID no account holds, or an owner no account is,
-// cannot be set through it; nor can objects be made or removed by a security script.
+// cannot be set through it; an account is made with the same SID only from its name and PID; objects
+// are not made or removed by a security script.
 bool isCarried(const Change& c) {
     switch (c.kind) {
     case ChangeKind::ObjectOnlyHere:
@@ -23,6 +24,8 @@ bool isCarried(const Change& c) {
         return false;
     case ChangeKind::Owner:
         return c.after != "<Unknown>";
+    case ChangeKind::AccountCreated:
+        return !c.account.empty() && !c.pid.empty();
     default:
         return !c.account.empty();
     }
@@ -145,12 +148,6 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
                               const ScriptStamp& stamp) {
     const std::vector<Change> changes = ApplicableChanges(all);
     if (changes.empty()) throw std::runtime_error("There are no changes to carry: no script is written.");
-    for (const Change& c : changes)
-        if (c.kind == ChangeKind::AccountCreated && c.pid.empty())
-            throw std::runtime_error("The " + std::string(c.accountKind == 'G' ? "group " : "user ") +
-                                     JScriptString(c.account) +
-                                     " was not created in a sandbox, so its PID is not known and Jet "
-                                     "cannot make the same account: create it on Windows first.");
     const std::string mdbName = fileName(origin.database.path);
     const std::string mdwName = fileName(origin.workgroup.path);
 
@@ -181,8 +178,9 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
            "// What it changes (" +
            std::to_string(changes.size()) + " changes, in this order): " + countsInWords(changes) + ".\n";
     if (changes.size() != all.size()) {
-        out += "// Not carried (objects on one side only, and entries of SIDs or owners no account is: DAO\n"
-               "// cannot make them):\n";
+        out +=
+            "// Not carried, since DAO cannot make them: objects on one side only, entries of SIDs and\n"
+            "// owners that no account is, accounts whose PID is unknown (create those on Windows first):\n";
         for (const Change& c : all)
             if (!isCarried(c)) out += "//   " + commentText(ChangeLine(c)) + "\n";
     }

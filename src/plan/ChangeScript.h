@@ -20,11 +20,12 @@ struct ScriptStamp {
 };
 
 // The changes the script can carry, in their order: all but the objects found on one side only, the
-// entries of SIDs no account holds and owners that are no account (DAO names accounts).
+// entries of SIDs no account holds, owners that are no account (DAO names accounts) and accounts to
+// create whose PID is unknown.
 std::vector<Change> ApplicableChanges(const std::vector<Change>& changes);
 
-// The whole script text, ASCII only. Throws std::runtime_error when a change cannot be carried out on
-// Windows (an account to create whose PID is unknown) or when there is no change to carry.
+// The whole script text, ASCII only; the changes it cannot carry are named in its header. Throws
+// std::runtime_error when there is no change to carry.
 std::string WriteChangeScript(const std::vector<Change>& changes, const OriginRecord& origin,
                               const ScriptStamp& stamp);
 
