@@ -164,7 +164,7 @@ function makeDao(cat, log) {
             if (!eq(systemDb, cat.mdw)) throw daoError(3024, `'${systemDb}'`);
             if (type !== 2) throw daoError(3001);
             const a = cat.account(user);
-            if (!a || a.kind !== 'U' || (a.password || '') !== password) throw daoError(3029);
+            if (!a || a.kind !== 'U' || (!cat.anyPassword && (a.password || '') !== password)) throw daoError(3029);
             return workspace;
         }
     };

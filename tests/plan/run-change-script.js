@@ -6,6 +6,8 @@
 // built-ins JScript lacks are gone. Creating any COM object but a DAO engine gives status 101.
 // The catalogue after the run is written to STATE_OUT.json.
 //   node run-change-script.js --dump CATALOGUE.json   prints the catalogue as sorted lines.
+//   node run-change-script.js --from-dump ACCOUNTS DUMP MDB_NAME MDW_NAME   prints a catalogue made of
+//     keyloupe-jet's accounts and dump output, its files in C:\Plan\ with the script, any password taken.
 const fs = require('fs');
 const vm = require('vm');
 const { Catalogue, makeDao, makeWScript, Quit } = require('./dao-standin.js');
@@ -75,14 +77,39 @@ function run(scriptFile, catalogueFile, stateFile, argv, stdin) {
         return 101;
     }
     if (log.opens.length > 1) code = 102;
-    const { accounts, members, objects, mdb, mdw, scriptPath, engines, denyWrite } = cat;
-    fs.writeFileSync(stateFile, JSON.stringify({ mdb, mdw, scriptPath, engines, denyWrite, accounts, members, objects }, null, 1));
+    const { accounts, members, objects, mdb, mdw, scriptPath, engines, denyWrite, anyPassword } = cat;
+    fs.writeFileSync(stateFile, JSON.stringify({ mdb, mdw, scriptPath, engines, denyWrite, anyPassword, accounts, members, objects }, null, 1));
     fs.writeFileSync(stateFile + '.opens', log.opens.map((o) => `exclusive=${o.exclusive} readOnly=${o.readOnly}`).join('\n') + '\n');
     return code;
 }
 
+// The catalogue that keyloupe-jet's accounts and dump lines describe (TAB-separated fields).
+function fromDump(accountsText, dumpText, mdbName, mdwName) {
+    const rows = (text) => text.split('\n').filter((l) => l !== '').map((l) => l.split('\t'));
+    const cat = { mdb: `C:\\Plan\\${mdbName}`, mdw: `C:\\Plan\\${mdwName}`, scriptPath: 'C:\\Plan\\change.js',
+        engines: ['DAO.DBEngine.35', 'DAO.DBEngine.36'], anyPassword: true, accounts: [], members: [], objects: [] };
+    for (const [kind, name, ...groups] of rows(accountsText)) {
+        cat.accounts.push({ name, kind, password: '' });
+        for (const g of groups) cat.members.push([name, g]);
+    }
+    const objects = new Map();
+    for (const [container, object, , account, explicit, , inherit, owner] of rows(dumpText)) {
+        const name = object === '<container>' ? '' : object, k = JSON.stringify([container, name]);
+        if (!objects.has(k)) objects.set(k, { container, object: name, owner: '<Unknown>', acl: [] });
+        const o = objects.get(k);
+        if (owner === 'O') o.owner = account;
+        const perms = explicit === '?' ? 0 : parseInt(explicit, 16) | 0;
+        if (perms || inherit === 'T') o.acl.push([account, perms, inherit === 'T']);
+    }
+    cat.objects = [...objects.values()];
+    return cat;
+}
+
 const args = process.argv.slice(2);
-if (args[0] === '--dump') {
+if (args[0] === '--from-dump') {
+    const read = (f) => fs.readFileSync(f, 'utf8');
+    process.stdout.write(JSON.stringify(fromDump(read(args[1]), read(args[2]), args[3], args[4]), null, 1) + '\n');
+} else if (args[0] === '--dump') {
     process.stdout.write(new Catalogue(JSON.parse(fs.readFileSync(args[1], 'utf8'))).dump().join('\n') + '\n');
 } else {
     const stdin = fs.readFileSync(0, 'utf8');
