@@ -36,7 +36,8 @@ struct SnapshotAce {
 };
 
 struct CatalogueSnapshot {
-    std::string databaseFormat;   // "3.0" (Jet 3) or "4.0" (Jet 4)
+    std::string databaseFormat; // "3.0" (Jet 3) or "4.0" (Jet 4)
+    std::int32_t collatingOrder = 1033;
     std::string creatorAdminsSid; // bytes: the Admins group of the workgroup the database was made under
     std::vector<SnapshotAccount> accounts; // users and groups, built-in ones included
     std::vector<SnapshotMembership> memberships;
@@ -46,5 +47,17 @@ struct CatalogueSnapshot {
 
 // Reads the catalogue of an open database and its workspace's workgroup.
 CatalogueSnapshot ReadCatalogueSnapshot(const WorkspacePtr& workspace, const DatabasePtr& database);
+
+// Writes a new sandbox pair of the engine's own files holding the catalogue exactly as it stands: every
+// account with its SID (names as they are, even those the engine would refuse to create), every
+// membership, object, owner and entry, the format and the maker's Admins group. Every user gets the
+// empty password. origin is kept in the database as it is (see SandboxOrigin). Neither path may exist
+// (errDatabaseExists); on any failure neither file is left behind.
+void WriteSandbox(const CatalogueSnapshot& snapshot, const std::string& workgroupPath,
+                  const std::string& databasePath, const std::string& origin);
+
+// The origin text a sandbox database keeps; empty when the database is no sandbox (genuine files and
+// the engine's ordinary databases).
+std::string SandboxOrigin(const DatabasePtr& database);
 
 } // namespace dao

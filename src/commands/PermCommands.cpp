@@ -15,10 +15,10 @@ std::optional<TPermissionChange> PermissionChangeFor(int col, bool add, bool all
     return add ? TPermissionChange{poOr, info.EnableMask} : TPermissionChange{poAndNot, info.DisableMask};
 }
 
-void ApplyPermissionChange(const TCommandContext& context, const QString& containerName,
+bool ApplyPermissionChange(const TCommandContext& context, const QString& containerName,
                            const QString& objectName, TRowKind kind, TPermOp op, std::int32_t value,
                            const QString& ugName) {
-    RunChange(context, [&](TDAODatabase& db) {
+    return RunChange(context, [&](TDAODatabase& db) {
         auto target =
             FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName), kind);
         // Permissions reads and writes the explicit permissions of the account UserName names.
@@ -66,9 +66,9 @@ void EnterHexPermission(const TCommandContext& context, Tfm_Hex& dialog, const Q
     }
 }
 
-void SetNewOwner(const TCommandContext& context, const QString& containerName, const QString& objectName,
+bool SetNewOwner(const TCommandContext& context, const QString& containerName, const QString& objectName,
                  TRowKind kind, const QString& ugName) {
-    RunChange(context, [&](TDAODatabase& db) {
+    return RunChange(context, [&](TDAODatabase& db) {
         FindSecuredObject(db.GetContainers(), DaoText(containerName), DaoText(objectName), kind)
             ->SetOwner(DaoText(ugName));
     });

@@ -42,7 +42,8 @@ std::optional<TPermissionChange> PermissionChangeFor(int col, bool add, bool all
 
 // The single write path of permission values: sets the target's UserName to ugName, reads its explicit
 // Permissions, combines them with value by op and writes the result back (also when unchanged).
-void ApplyPermissionChange(const TCommandContext& context, const QString& containerName,
+// Returns whether the change was written.
+bool ApplyPermissionChange(const TCommandContext& context, const QString& containerName,
                            const QString& objectName, TRowKind kind, TPermOp op, std::int32_t value,
                            const QString& ugName);
 
@@ -59,8 +60,8 @@ std::optional<std::int32_t> ReadExplicitPermission(const TCommandContext& contex
 void EnterHexPermission(const TCommandContext& context, Tfm_Hex& dialog, const QString& containerName,
                         const QString& objectName, TRowKind kind, const QString& ugName);
 
-// "Set New Owner": makes ugName the owner of the container or document.
-void SetNewOwner(const TCommandContext& context, const QString& containerName, const QString& objectName,
+// "Set New Owner": makes ugName the owner of the container or document; returns whether it did.
+bool SetNewOwner(const TCommandContext& context, const QString& containerName, const QString& objectName,
                  TRowKind kind, const QString& ugName);
 
 // "Flip Inherit Property": toggles ugName's inherit setting on the container and stores it by writing

@@ -37,7 +37,12 @@ std::string kindWord(const Change& c) {
 // The account as a line names it: "NAME (group)", or its SID when no account holds it.
 std::string who(const Change& c) {
     if (c.account.empty()) return "the unknown SID " + c.accountSid;
-    return visible(c.account) + " (" + kindWord(c) + ")";
+    return visible(c.account) + " (" + kindWord(c) + (c.sidShown ? ", SID " + c.accountSid : "") + ")";
+}
+
+// A created or deleted account: "group Admins", with its SID when the name is not enough.
+std::string named(const Change& c) {
+    return kindWord(c) + " " + visible(c.account) + (c.sidShown ? " (SID " + c.accountSid + ")" : "");
 }
 
 std::string jsonString(const std::string& text) {
@@ -69,8 +74,7 @@ std::string jsonString(const std::string& text) {
 std::string ChangeLine(const Change& c) {
     switch (c.kind) {
     case ChangeKind::AccountCreated:
-        return "create " + kindWord(c) + " " + visible(c.account) +
-               (c.pid.empty() ? "" : " (PID " + visible(c.pid) + ")");
+        return "create " + named(c) + (c.pid.empty() ? "" : " (PID " + visible(c.pid) + ")");
     case ChangeKind::MembershipAdded:
         return "add user " + visible(c.account) + " to group " + visible(c.group);
     case ChangeKind::Owner:
@@ -87,7 +91,7 @@ std::string ChangeLine(const Change& c) {
     case ChangeKind::MembershipRemoved:
         return "remove user " + visible(c.account) + " from group " + visible(c.group);
     case ChangeKind::AccountDeleted:
-        return "delete " + kindWord(c) + " " + visible(c.account);
+        return "delete " + named(c);
     case ChangeKind::ObjectOnlyHere:
         return "only in the newer database (not a change to apply): " + where(c);
     case ChangeKind::ObjectOnlyThere:

@@ -42,6 +42,9 @@ struct Change {
     // takes away (a right counts when all its bits are set), separated by ", "; empty when none.
     std::string rightsAdded;
     std::string rightsRemoved;
+    // The account's name is held by another SID on one of the two sides (two workgroups compared): the
+    // change's line names its SID as well.
+    bool sidShown = false;
 };
 
 } // namespace plan

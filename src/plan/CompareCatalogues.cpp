@@ -273,8 +273,26 @@ std::vector<Change> CompareCatalogues(const dao::CatalogueSnapshot& older,
                 out.push_back(std::move(c));
             }
 
+    // Names that stand for more than one SID across the two sides.
+    std::map<std::string, std::set<std::string>> sidsOfName;
+    for (const auto* side : {&older, &newer})
+        for (const dao::SnapshotAccount& a : side->accounts)
+            sidsOfName[lower(a.name)].insert(a.sid);
+    for (Change& c : out)
+        if (!c.account.empty()) c.sidShown = sidsOfName[lower(c.account)].size() > 1;
+
     out.insert(out.end(), oneSide.begin(), oneSide.end());
     return out;
+}
+
+dao::CatalogueSnapshot ReadPairSnapshot(const dao::DBEnginePtr& engine, const std::string& workgroup,
+                                        const std::string& database, const std::string& user,
+                                        const std::string& password) {
+    engine->SetSystemDB(workgroup);
+    dao::WorkspacePtr ws =
+        engine->CreateWorkspace("", user, password, dao::Variant(std::int32_t{dao::dbUseJet}));
+    dao::DatabasePtr db = ws->OpenDatabase(database, dao::Variant(false), dao::Variant(true), dao::Variant());
+    return dao::ReadCatalogueSnapshot(ws, db);
 }
 
 std::size_t ApplicableChangeCount(const std::vector<Change>& changes) {

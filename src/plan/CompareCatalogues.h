@@ -21,6 +21,12 @@ namespace plan {
 std::vector<Change> CompareCatalogues(const dao::CatalogueSnapshot& older,
                                       const dao::CatalogueSnapshot& newer);
 
+// Logs in to the workgroup file through engine (a fresh one: its SystemDB is set here) as user and
+// reads the catalogue of the database, opened shared and read-only.
+dao::CatalogueSnapshot ReadPairSnapshot(const dao::DBEnginePtr& engine, const std::string& workgroup,
+                                        const std::string& database, const std::string& user,
+                                        const std::string& password);
+
 // The number of changes that can be applied: every entry but the objects found on one side only.
 std::size_t ApplicableChangeCount(const std::vector<Change>& changes);
 

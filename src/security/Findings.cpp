@@ -1,5 +1,6 @@
 #include "security/Findings.h"
 
+#include "dao/CatalogueSnapshot.h"
 #include "dao/engine/Names.h"
 
 #include <algorithm>
@@ -83,6 +84,24 @@ private:
     std::map<std::string, std::vector<T>> m_groups;
 };
 
+// The objects of kept rows, as a fix acts on them.
+template <class K> std::vector<TFixTarget> targetsOf(const std::vector<const K*>& kept) {
+    std::vector<TFixTarget> targets;
+    for (const K* k : kept)
+        targets.push_back({k->Container, k->Object, k->ContainerRow});
+    return targets;
+}
+
+// On genuine files every command that writes is disabled: the change is planned in a sandbox, where
+// the command the action names works.
+std::string inSandbox(const std::string& action) {
+    std::string rest = action;
+    if (!rest.empty() && rest[0] >= 'A' && rest[0] <= 'Z') rest[0] = static_cast<char>(rest[0] - 'A' + 'a');
+    return "Plan the change in a sandbox (File > \"Plan Changes in a Sandbox...\"), where every command "
+           "works: " +
+           rest;
+}
+
 } // namespace
 
 const char* SeverityText(TSeverity s) {
@@ -114,6 +133,7 @@ void TFindingsCollector::WriteRow(std::int32_t, const TPermRow& Row) {
     if (!(users && Row.Explicit != 0) && !(admin && (Row.Explicit != 0 || Row.Owner == 'O'))) return;
     Kept k{Row.Container, Row.ObjectName, users, Row.Explicit, Row.Owner == 'O', {}, false};
     k.Rights = ExplicitRightNames(Row, &k.Writes);
+    k.ContainerRow = Row.Inherit != '-';
     if (k.Rights.empty() && k.Explicit != 0) k.Rights = PermHex(k.Explicit);
     m_kept.push_back(std::move(k));
 }
@@ -122,8 +142,16 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
     TFindingsResult r;
     auto add = [&](TSeverity sev, std::string what, std::string where, std::string why, std::string action,
                    std::string container = {}, std::string object = {}, std::string account = {}) {
-        r.Findings.push_back({sev, std::move(what), std::move(where), std::move(why), std::move(action),
-                              std::move(container), std::move(object), std::move(account)});
+        r.Findings.push_back({sev,
+                              std::move(what),
+                              std::move(where),
+                              std::move(why),
+                              std::move(action),
+                              std::move(container),
+                              std::move(object),
+                              std::move(account),
+                              TFixKind::None,
+                              {}});
     };
 
     // The Users group: one finding per object it holds rights on, or one per container for the objects
@@ -151,6 +179,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 " and choose \"Remove All Permissions\"; give what your users need to a group of your own "
                 "workgroup instead.",
             k.Container, k.Object, "Users");
+        r.Findings.back().Fix = TFixKind::RemoveRights;
+        r.Findings.back().Targets = targetsOf(group);
     });
 
     // admin: the database's owner, other ownerships and explicit rights, by container.
@@ -166,6 +196,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "Log in as an administrator account of your own workgroup and choose \"Set New Owner\" on "
                 "that account's MSysDb row on the Permissions tab.",
                 k.Container, k.Object, "admin");
+            r.Findings.back().Fix = TFixKind::GiveOwnership;
+            r.Findings.back().Targets = targetsOf(std::vector<const Kept*>{&k});
         } else if (k.Owner) {
             if (!owned.count(k.Container) && !held.count(k.Container)) order.push_back(k.Container);
             owned[k.Container].push_back(&k);
@@ -187,6 +219,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "On the Permissions tab, choose \"Set New Owner\" on the row of an account of your own "
                 "workgroup for each of these objects.",
                 c, it->second.front()->Object, "admin");
+            r.Findings.back().Fix = TFixKind::GiveOwnership;
+            r.Findings.back().Targets = targetsOf(it->second);
         }
         if (const auto it = held.find(c); it != held.end()) {
             std::vector<std::string> names;
@@ -200,6 +234,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "and "
                 "grant the rights to a group of your own workgroup instead.",
                 c, it->second.front()->Object, "admin");
+            r.Findings.back().Fix = TFixKind::RemoveRights;
+            r.Findings.back().Targets = targetsOf(it->second);
         }
     }
 
@@ -215,9 +251,16 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "Create a workgroup file of your own with a secret workgroup ID (keyloupe-jet "
                 "create-workgroup "
                 "or Access's workgroup administrator) and secure the database with it.");
+        // Entries in reading order, whatever order the engine read them in.
+        std::vector<dao::SecurityEntry> orphans = In.Facts.orphanEntries, owners = In.Facts.unknownOwners;
+        const auto byObject = [](const dao::SecurityEntry& a, const dao::SecurityEntry& b) {
+            return std::tie(a.container, a.object, a.sidHex) < std::tie(b.container, b.object, b.sidHex);
+        };
+        std::sort(orphans.begin(), orphans.end(), byObject);
+        std::sort(owners.begin(), owners.end(), byObject);
         std::map<std::string, std::vector<const dao::SecurityEntry*>> defaultAdmins;
         std::vector<std::string> adminOrder;
-        for (const auto& e : In.Facts.orphanEntries) {
+        for (const auto& e : orphans) {
             // An entry of no rights grants nothing, whoever it names.
             if (e.permissions != 0 && e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault) {
                 if (!defaultAdmins.count(e.container)) adminOrder.push_back(e.container);
@@ -246,12 +289,6 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
         }
         // Other unknown SIDs: one finding per SID, container and value, and one per SID and container
         // for the objects they own.
-        std::vector<dao::SecurityEntry> orphans = In.Facts.orphanEntries, owners = In.Facts.unknownOwners;
-        const auto byObject = [](const dao::SecurityEntry& a, const dao::SecurityEntry& b) {
-            return std::tie(a.container, a.object, a.sidHex) < std::tie(b.container, b.object, b.sidHex);
-        };
-        std::sort(orphans.begin(), orphans.end(), byObject);
-        std::sort(owners.begin(), owners.end(), byObject);
         Grouped<const dao::SecurityEntry*> orphanGroups, ownerGroups;
         for (const auto& e : orphans)
             if (e.permissions != 0 && !(e.accessDefaultAdmins && !In.Facts.workgroupIsAccessDefault))
@@ -338,6 +375,11 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             "tab (\"Remove User from Group\").",
             {}, {}, "admin");
 
+    if (!In.OwnWorkgroup)
+        for (TFinding& f : r.Findings)
+            if (f.Fix != TFixKind::None || f.Action.find("\"Set New Owner\"") != std::string::npos)
+                f.Action = inSandbox(f.Action);
+
     std::stable_sort(r.Findings.begin(), r.Findings.end(),
                      [](const TFinding& a, const TFinding& b) { return a.Severity < b.Severity; });
     return r;
@@ -358,10 +400,15 @@ TAuditInputs ReadAuditInputs(const dao::WorkspacePtr& Workspace, const dao::Data
     } catch (const dao::DaoError&) {
         // A workgroup without an Admins group has no members of it to report.
     }
-    in.OwnWorkgroup = !Database->AuditOnly();
-    if (Database->AuditOnly()) {
-        in.PasswordsProblem = "the passwords of a genuine Jet workgroup file cannot be checked (Jet's stored "
-                              "password scheme is not public).";
+    // A sandbox's accounts all have the empty password, which says nothing about its origin's.
+    const bool sandbox = !dao::SandboxOrigin(Database).empty();
+    in.OwnWorkgroup = !Database->AuditOnly() && !sandbox;
+    if (Database->AuditOnly() || sandbox) {
+        in.PasswordsProblem = sandbox
+                                  ? "the passwords of a sandbox are not its origin's (every account in it "
+                                    "has the empty password)."
+                                  : "the passwords of a genuine Jet workgroup file cannot be checked (Jet's "
+                                    "stored password scheme is not public).";
         return in;
     }
     try {

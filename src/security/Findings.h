@@ -14,6 +14,15 @@
 #include <vector>
 
 enum class TSeverity { High, Medium, Low };
+
+// The mechanical fix of a finding ("Apply Suggested Fix", keyloupe-jet fix): none, the finding's
+// account's explicit rights removed from its targets, or its targets given to an account the user picks.
+enum class TFixKind { None, RemoveRights, GiveOwnership };
+struct TFixTarget {
+    std::string Container;
+    std::string Object;        // document name, or "<container>" on a container's own row
+    bool ContainerRow = false; // the container's own row (never guessed from the name)
+};
 const char* SeverityText(TSeverity s); // "high", "medium", "low"
 
 struct TFinding {
@@ -26,6 +35,8 @@ struct TFinding {
     std::string Container;
     std::string Object; // document name or "<container>"
     std::string Account;
+    TFixKind Fix = TFixKind::None;
+    std::vector<TFixTarget> Targets; // every object the finding names, for its fix
 };
 
 // What the engine reports beside the walk, each part with whether it could be read.
@@ -64,6 +75,7 @@ private:
         bool Owner = false;
         std::string Rights;  // names of the rights held explicitly
         bool Writes = false; // any of them changes data, design, security or the database
+        bool ContainerRow = false;
     };
     std::vector<Kept> m_kept;
 };

@@ -71,14 +71,17 @@ TEST(CompareCatalogues, ListsEveryKindInApplicableOrder) {
     EXPECT_EQ(Strings(back.end() - 4, back.end() - 2), (Strings{"delete user carol", "delete group Clerks"}));
 }
 
-TEST(CompareCatalogues, OwnersAndEntriesOfUnknownSids) {
+TEST(CompareCatalogues, OwnersEntriesOfUnknownSidsAndNamesOfTwoSids) {
     dao::CatalogueSnapshot newer = shopSnapshot();
     setOwnerSid(newer, "Forms", "Main", "Q");       // no account holds Q
     setEntry(newer, "Tables", "Customers", "Z", 0); // the orphan's entry emptied
     setEntry(newer, "Databases", "MSysDb", "S", 0x6);
+    newer.accounts.push_back({"SALES", "F", true, ""}); // another group of Sales's name
+    setEntry(newer, "Forms", "", "F", 0x1);
     EXPECT_EQ(
         linesOf(plan::CompareCatalogues(shopSnapshot(), newer)),
-        (Strings{"owner of Forms \\ Main: admin -> <Unknown>",
+        (Strings{"create group SALES (SID 46)", "owner of Forms \\ Main: admin -> <Unknown>",
+                 "permissions of SALES (group, SID 46) on Forms (container): 00000 -> 00001, adds Create",
                  "permissions of the unknown SID 5A on Tables \\ Customers: 00004 -> 00000, removes ReadDef",
                  "permissions of Users (group) on Databases \\ MSysDb: 00002 -> 00006, adds DBExclusive"}));
 }

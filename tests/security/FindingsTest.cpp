@@ -111,6 +111,16 @@ TEST_F(Findings, EachKindOfWeaknessOnOwnFiles) {
     EXPECT_EQ(r.Findings[0].Account, "Users");
     EXPECT_TRUE(r.Findings[1].Container.empty());
     EXPECT_EQ(r.Findings[7].Object, "Orders");
+    // The mechanical fixes: rights removed, ownership given; none for the rest.
+    auto fix = [&](std::size_t i) {
+        std::string s = std::to_string(static_cast<int>(r.Findings[i].Fix));
+        for (const TFixTarget& t : r.Findings[i].Targets)
+            s += "|" + t.Container + "\\" + t.Object + (t.ContainerRow ? "*" : "");
+        return s;
+    };
+    EXPECT_EQ((Strings{fix(0), fix(1), fix(3), fix(4), fix(7), fix(8)}),
+              (Strings{"1|Tables\\Orders", "0", "2|Forms\\frmA", "1|Tables\\Prices", "0", "0"}));
+    EXPECT_EQ(r.Findings[0].Action.rfind("On the Permissions tab", 0), 0u);
 }
 
 TEST_F(Findings, DatabaseOfAdminAndWhatALoginCannotRead) {
@@ -176,6 +186,14 @@ TEST_F(Findings, GenuinePairShowsTheUsersGroupsRights) {
         }));
     ASSERT_EQ(r.Notes.size(), 1u);
     EXPECT_EQ(r.Notes[0].rfind("Passwords were not checked: ", 0), 0u) << r.Notes[0];
+    // Nothing can be changed here: each finding says to plan its fix in a sandbox.
+    for (const TFinding& f : r.Findings) {
+        EXPECT_EQ(f.Action.rfind("Plan the change in a sandbox (File > \"Plan Changes in a Sandbox...\")", 0),
+                  0u)
+            << f.Action;
+        EXPECT_EQ(f.Fix, TFixKind::RemoveRights);
+    }
+    EXPECT_TRUE(r.Findings[3].Targets.at(0).ContainerRow);
 }
 
 } // namespace

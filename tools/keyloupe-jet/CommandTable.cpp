@@ -128,6 +128,35 @@ const std::vector<CommandSpec>& commandTable() {
          true,
          nullptr,
          cmdFindings},
+        {"sandbox",
+         "DB DIR",
+         "copy a genuine pair's accounts, objects, owners and permissions into own files in DIR (same\n"
+         "      file names; no data, every password empty) to plan changes in; DIR must be empty",
+         2,
+         2,
+         {},
+         true,
+         cmdSandbox},
+        {"changes",
+         "DB --from-workgroup W0 --from D0 [--format text|csv|json]",
+         "list what differs between the pair W0 + D0 and this one, in the order it can be applied to\n"
+         "      W0 + D0 (both read as the same user; a sandbox against its origin, or two copies of one "
+         "pair)",
+         1,
+         1,
+         {"from-workgroup", "from", "format"},
+         true,
+         nullptr,
+         cmdChanges},
+        {"fix",
+         "DB [--owner ACCOUNT]",
+         "apply the mechanical fix of every finding on a sandbox: the Users group's and admin's rights\n"
+         "      removed, objects admin owns given to ACCOUNT",
+         1,
+         1,
+         {"owner"},
+         true,
+         cmdFix},
         {"demo",
          "DIR [--objects N] [--users N] [--groups N]",
          "write the demo files (see below), or with a size option a synthetic database",
@@ -156,7 +185,8 @@ void printHelp(std::ostream& out) {
     out << "usage: " << ProgramName << " [OPTIONS] COMMAND ARGS...\n"
         << "Administers Jet workgroup files (.mdw) and databases (.mdb). Options may also follow the\n"
         << "command; \"--\" ends them. Errors go to stderr. Exit status: 0 on success, 1 on failure, and\n"
-        << FindingsExitStatus << " from findings when it found something (0 when it found nothing).\n\n"
+        << FindingsExitStatus << " from findings when it found something (0 when it found nothing), and "
+        << ChangesExitStatus << " from changes\nwhen the two pairs differ.\n\n"
         << "Options:\n"
         << "  --workgroup FILE   workgroup file to log in to (every command but create-workgroup, demo)\n"
         << "  --user NAME        account to log in as (default admin)\n"

@@ -46,6 +46,14 @@ void cmdReport(const Invocation& inv, std::ostream& out);
 // The security findings as text or CSV; returns 0 when there are none, else FindingsExitStatus.
 int cmdFindings(const Invocation& inv, std::ostream& out);
 
+// A sandbox copy of a genuine pair (SandboxCommand.cpp).
+void cmdSandbox(const Invocation& inv, std::ostream& out);
+
+// The changes between two catalogues as text, CSV or JSON; returns 0 when there are none, else
+// ChangesExitStatus. The findings' mechanical fixes applied on a sandbox (Changes.cpp).
+int cmdChanges(const Invocation& inv, std::ostream& out);
+void cmdFix(const Invocation& inv, std::ostream& out);
+
 // Demo files (Demo.cpp).
 void cmdDemo(const Invocation& inv, std::ostream& out);
 

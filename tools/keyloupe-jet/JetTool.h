@@ -14,6 +14,8 @@ inline constexpr const char* ProgramName = "keyloupe-jet";
 // The exit status of findings when it found something: a scheduled check can tell it from success (0)
 // and from a failure (1).
 inline constexpr int FindingsExitStatus = 3;
+// The exit status of changes when the two catalogues differ.
+inline constexpr int ChangesExitStatus = 4;
 
 // Runs one invocation. args are the command-line arguments without the program name. Normal output goes
 // to out; a failure is written to err as "keyloupe-jet: " followed by its message. Returns the exit

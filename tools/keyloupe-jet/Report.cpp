@@ -8,6 +8,7 @@
 
 #include "grids/model/PermsGridRules.h"
 #include "grids/model/PermsGridWriter.h"
+#include "plan/Sandbox.h"
 #include "security/AceCountQueries.h"
 #include "security/AuditReport.h"
 #include "security/CatalogueReader.h"
@@ -188,6 +189,8 @@ int cmdFindings(const Invocation& inv, std::ostream& out) {
     TCatalogueCounters counters;
     walk(session, *db, collector, counters);
     const TFindingsResult result = collector.Finish(ReadAuditInputs(session.workspacePtr(), db));
+    if (format == "text")
+        if (const auto origin = plan::ReadOriginRecord(db)) out << plan::SandboxLabel(*origin) << '\n';
     if (format == "csv")
         WriteFindingsCsv(out, result);
     else

@@ -2,6 +2,7 @@
 // The audit engine: genuine Jet 3 and Jet 4 workgroup files and databases, read with libmdb and never
 // written. The DBEngine hands a CreateWorkspace for a genuine workgroup file to it.
 #include "dao/AuditFacts.h"
+#include "dao/CatalogueSnapshot.h"
 #include "dao/Dao.h"
 #include "dao/engine/ErrorLog.h"
 
@@ -18,5 +19,7 @@ WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& en
 bool isAuditWorkspace(const WorkspacePtr& workspace);
 // The unknown SIDs of a database this engine opened (AuditOnly() is true).
 CatalogueFacts catalogueFacts(const DatabasePtr& database);
+// The whole catalogue of a database this engine opened, SIDs as stored.
+CatalogueSnapshot catalogueSnapshot(const DatabasePtr& database);
 
 } // namespace dao::audit

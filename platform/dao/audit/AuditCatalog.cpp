@@ -149,7 +149,7 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
             const std::string sid = mask.unmask(r[1]);
             const std::uint32_t a = wg.findSid(sid);
             if (o == byId.end() || a == npos) { // an orphan: counted and listed, not shown in the rows
-                orphans_.push_back({o == byId.end() ? npos : o->second, objectId, sid, acm});
+                orphans_.push_back({o == byId.end() ? npos : o->second, objectId, sid, acm, flag(r[3])});
                 continue;
             }
             aces_[(std::uint64_t(o->second) << 32) | a] = {acm, flag(r[3])};

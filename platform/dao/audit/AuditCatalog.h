@@ -3,6 +3,7 @@
 // when the workspace is created and when the database is opened, then answered from hash lookups.
 // Nothing here is ever written back; every member that would write fails with errReadOnly.
 #include "dao/AuditFacts.h"
+#include "dao/CatalogueSnapshot.h"
 #include "dao/Dao.h"
 #include "dao/engine/ErrorLog.h"
 #include "dao/engine/Names.h"
@@ -100,6 +101,8 @@ public:
     std::int32_t allPermissions(std::uint32_t obj, std::uint32_t account) const;
     bool inheritable(std::uint32_t obj, std::uint32_t account) const;
     CatalogueFacts facts() const;
+    // Everything above with SIDs as stored (AuditSnapshot.cpp).
+    CatalogueSnapshot snapshot() const;
 
 private:
     struct Ace {
@@ -128,6 +131,7 @@ private:
         std::int32_t objectId;
         std::string sid;
         std::int32_t acm;
+        bool inheritable = false;
     };
     std::vector<Orphan> orphans_;
     std::vector<std::pair<std::uint32_t, std::string>> unknownOwners_; // object index, owner SID

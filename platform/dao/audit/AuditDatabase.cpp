@@ -238,6 +238,12 @@ CatalogueFacts catalogueFacts(const DatabasePtr& database) {
     return db->catalog()->facts();
 }
 
+CatalogueSnapshot catalogueSnapshot(const DatabasePtr& database) {
+    auto* db = dynamic_cast<AuditDatabase*>(database.get());
+    if (!db) fail(errInvalidArgument, "The database was not opened by the audit engine.");
+    return db->catalog()->snapshot();
+}
+
 DatabasePtr openAuditDatabase(const AuditWorkspaceStatePtr& ws, const std::string& path) {
     const FileProbe probe = probeFile(path);
     switch (probe.family) {

@@ -22,8 +22,9 @@ CatalogueFacts Session::catalogueFacts() {
     auto entryFor = [&](std::uint32_t obj, std::uint32_t sid, std::int32_t permissions) {
         const CatalogObject& o = objects_[obj];
         const bool isContainer = o.parentId == 0;
-        return SecurityEntry{isContainer ? o.name : objects_[o.container].name, isContainer ? "" : o.name,
-                             sids_[sid].hex(), permissions, false};
+        const std::string hex = sids_[sid].hex();
+        return SecurityEntry{isContainer ? o.name : objects_[o.container].name, isContainer ? "" : o.name, hex,
+                             permissions, hex == kAccessDefaultAdminsSid};
     };
     auto unknown = [&](std::uint32_t sid) { return sid >= sidAccount_.size() || sidAccount_[sid] == npos; };
     for (const auto& [key, entry] : aces_) {
@@ -32,6 +33,8 @@ CatalogueFacts Session::catalogueFacts() {
     }
     for (std::uint32_t i = 0; i < objects_.size(); ++i)
         if (unknown(objects_[i].owner)) facts.unknownOwners.push_back(entryFor(i, objects_[i].owner, 0));
+    // Only a sandbox of a genuine pair can hold the default workgroup's SIDs.
+    facts.workgroupIsAccessDefault = bound_->adminsSid().hex() == kAccessDefaultAdminsSid;
     return facts;
 }
 

@@ -10,6 +10,7 @@
 #include "dao/engine/SecuredObjects.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 namespace dao::engine {
 namespace {
@@ -50,12 +51,12 @@ void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& c
                    std::int32_t flags, std::int32_t acm, bool inheritable) {
         obj.reset();
         obj.bind(1, parent).bind(2, std::string_view(name)).bind(3, std::int64_t(type));
-        obj.bindBlob(4, owner.data(), Sid::size()).bind(5, std::int64_t(flags));
+        obj.bindBlob(4, owner.data(), owner.size()).bind(5, std::int64_t(flags));
         obj.run();
         const std::int64_t id = db.lastInsertId();
         for (const Sid* group : {&admins, &users}) {
             ace.reset();
-            ace.bind(1, id).bindBlob(2, group->data(), Sid::size()).bind(3, std::int64_t(acm));
+            ace.bind(1, id).bindBlob(2, group->data(), group->size()).bind(3, std::int64_t(acm));
             ace.bind(4, std::int64_t(inheritable ? 1 : 0));
             ace.run();
         }
@@ -188,7 +189,9 @@ DatabasePtr openDatabase(const WorkspaceStatePtr& ws, const std::string& path, b
     if (msysDb == Session::npos)
         fail(errNotDatabaseFile, "Cannot open the database: '" + path + "' is damaged.");
     const std::int32_t need = exclusive ? (kDBOpen | kDBExclusive) : kDBOpen;
-    if (!s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) && (s->loginRights(msysDb) & need) != need)
+    // A sandbox is read by anyone, as the genuine files it copies are.
+    if (!s->identity().sandbox && !s->loginIsDatabaseAdmin() && !s->loginOwns(msysDb) &&
+        (s->loginRights(msysDb) & need) != need)
         fail(errNoPermission, std::string("You don't have permission to open '") + path + "'" +
                                   (exclusive ? " exclusively." : "."));
     if (exclusive) s->shareLock().makeExclusive();
@@ -213,7 +216,7 @@ DatabasePtr createDatabase(const WorkspaceStatePtr& ws, const std::string& path,
                              "VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%S', 'now'))");
             id.bind(1, format)
                 .bind(2, std::int64_t(kCollatingGeneral))
-                .bindBlob(3, admins.data(), Sid::size());
+                .bindBlob(3, admins.data(), admins.size());
             id.run();
             writeDefaultCatalog(db, format, ws->userSid, admins);
             tx.commit();
@@ -224,6 +227,71 @@ DatabasePtr createDatabase(const WorkspaceStatePtr& ws, const std::string& path,
         throw;
     }
     return openDatabase(ws, path, false, false);
+}
+
+void createSandboxDatabase(const std::string& path, const CatalogueSnapshot& snapshot,
+                           const std::string& origin) {
+    createEmptyFile(path);
+    try {
+        Connection db(path);
+        {
+            Transaction tx(db, Transaction::Write);
+            db.exec(stampSql(FileKind::Database, true).c_str());
+            db.exec(kDatabaseSchema);
+            db.exec("CREATE TABLE MSysSandbox(Origin TEXT NOT NULL);");
+            Statement o(db, "INSERT INTO MSysSandbox(Origin) VALUES (?1)");
+            o.bind(1, origin).run();
+            Statement id(db, "INSERT INTO MSysDatabase(Format, CollatingOrder, AdminsSID, DateCreate) "
+                             "VALUES (?1, ?2, ?3, strftime('%Y-%m-%d %H:%M:%S', 'now'))");
+            id.bind(1, snapshot.databaseFormat)
+                .bind(2, std::int64_t(snapshot.collatingOrder))
+                .bindBlob(3, snapshot.creatorAdminsSid.data(), snapshot.creatorAdminsSid.size());
+            id.run();
+            Statement obj(db, "INSERT INTO MSysObjects(ParentId, Name, Type, Owner, DateCreate, DateUpdate) "
+                              "VALUES (?1, ?2, ?3, ?4, strftime('%Y-%m-%d %H:%M:%S', 'now'), "
+                              "strftime('%Y-%m-%d %H:%M:%S', 'now'))");
+            std::vector<std::int64_t> ids(snapshot.objects.size());
+            std::unordered_map<std::string, std::int64_t> containers;
+            auto insert = [&](std::size_t i, std::int64_t parent) {
+                const SnapshotObject& o = snapshot.objects[i];
+                obj.reset();
+                obj.bind(1, parent).bind(2, parent == 0 ? o.container : o.name);
+                obj.bind(3, std::int64_t(parent == 0 ? kTypeContainer : 0));
+                obj.bindBlob(4, o.ownerSid.data(), o.ownerSid.size());
+                if (obj.stepAllowConstraint() == SQLITE_CONSTRAINT)
+                    fail(errObjectExists, "The object '" + printableName(o.container) +
+                                              (parent == 0 ? "" : "/" + printableName(o.name)) +
+                                              "' is there twice.");
+                ids[i] = db.lastInsertId();
+                if (parent == 0) containers.emplace(o.container, ids[i]);
+            };
+            for (std::size_t i = 0; i < snapshot.objects.size(); ++i)
+                if (snapshot.objects[i].name.empty()) insert(i, 0);
+            for (std::size_t i = 0; i < snapshot.objects.size(); ++i) {
+                if (snapshot.objects[i].name.empty()) continue;
+                const auto c = containers.find(snapshot.objects[i].container);
+                if (c == containers.end())
+                    fail(errItemNotFound,
+                         "Container '" + printableName(snapshot.objects[i].container) + "' not found.");
+                insert(i, c->second);
+            }
+            Statement ace(
+                db,
+                "INSERT OR IGNORE INTO MSysACEs(ObjectId, SID, ACM, FInheritable) VALUES (?1, ?2, ?3, ?4)");
+            for (const SnapshotAce& a : snapshot.aces) {
+                if (a.object >= ids.size()) fail(errInvalidArgument, "An entry names no object.");
+                ace.reset();
+                ace.bind(1, ids[a.object]).bindBlob(2, a.sid.data(), a.sid.size());
+                ace.bind(3, std::int64_t(a.permissions)).bind(4, std::int64_t(a.inheritable ? 1 : 0));
+                ace.run();
+            }
+            tx.commit();
+        }
+        db.exec("PRAGMA journal_mode=WAL");
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
 }
 
 SessionPtr sessionOf(const DatabasePtr& db) {

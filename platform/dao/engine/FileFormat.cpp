@@ -110,7 +110,7 @@ FileProblem checkFile(const std::string& path, FileKind kind) {
     const std::uint32_t wanted = kind == FileKind::Workgroup ? kWorkgroupAppId : kDatabaseAppId;
     if (appId != wanted) return {FileProblem::Foreign, notOurs};
     const std::uint32_t format = be32(h + 60);
-    const std::uint32_t known = kind == FileKind::Workgroup ? kWorkgroupFormat : kDatabaseFormat;
+    const std::uint32_t known = kSandboxFormat;
     if (format == 0) return {FileProblem::Foreign, notOurs};
     if (format > known)
         return {FileProblem::Newer, quoted + " was written in a newer format (" + std::to_string(format) +
@@ -172,11 +172,12 @@ ShareLock::~ShareLock() {
     if (fd_ >= 0) ::close(fd_); // closing the descriptor releases the lock
 }
 
-std::string stampSql(FileKind kind) {
+std::string stampSql(FileKind kind, bool sandbox) {
     // PRAGMAs take no bound parameters; these are the engine's own constants.
     const bool wg = kind == FileKind::Workgroup;
+    const std::uint32_t format = sandbox ? kSandboxFormat : wg ? kWorkgroupFormat : kDatabaseFormat;
     return "PRAGMA application_id=" + std::to_string(wg ? kWorkgroupAppId : kDatabaseAppId) +
-           "; PRAGMA user_version=" + std::to_string(wg ? kWorkgroupFormat : kDatabaseFormat) + ";";
+           "; PRAGMA user_version=" + std::to_string(format) + ";";
 }
 
 } // namespace dao::engine

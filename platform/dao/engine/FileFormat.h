@@ -11,8 +11,12 @@ enum class FileKind { Workgroup, Database };
 
 inline constexpr std::uint32_t kWorkgroupAppId = 0x4B4C5747; // "KLWG"
 inline constexpr std::uint32_t kDatabaseAppId = 0x4B4C4442;  // "KLDB"
+// Formats: 1 for the files the engine creates, with its own 16-byte SIDs; 2 for a sandbox pair, which
+// holds SIDs of any length, the PIDs of accounts created in it and the record of its origin
+// (MSysSandbox). The engine reads both; engines that know only format 1 refuse a sandbox.
 inline constexpr std::uint32_t kWorkgroupFormat = 1;
 inline constexpr std::uint32_t kDatabaseFormat = 1;
+inline constexpr std::uint32_t kSandboxFormat = 2;
 
 struct FileProblem {
     enum Code { None, Missing, NotAFile, Foreign, Damaged, Newer } code = None;
@@ -47,8 +51,8 @@ private:
     int fd_ = -1;
 };
 
-// Stamps a freshly created (empty) SQLite file with its kind and format. Run inside the creating
-// transaction.
-std::string stampSql(FileKind kind);
+// Stamps a freshly created (empty) SQLite file with its kind and format (kSandboxFormat for a sandbox).
+// Run inside the creating transaction.
+std::string stampSql(FileKind kind, bool sandbox = false);
 
 } // namespace dao::engine

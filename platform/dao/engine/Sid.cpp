@@ -19,7 +19,7 @@ constexpr unsigned char kSidKey[crypto_generichash_KEYBYTES] = {
 Sid derive(std::initializer_list<std::string_view> parts) {
     ensureSodium();
     crypto_generichash_state st;
-    crypto_generichash_init(&st, kSidKey, sizeof kSidKey, Sid::size());
+    crypto_generichash_init(&st, kSidKey, sizeof kSidKey, Sid::kDerivedSize);
     for (std::string_view p : parts) {
         crypto_generichash_update(&st, reinterpret_cast<const unsigned char*>(p.data()), p.size());
         const std::uint64_t n = p.size();
@@ -29,7 +29,7 @@ Sid derive(std::initializer_list<std::string_view> parts) {
         crypto_generichash_update(&st, len, sizeof len);
     }
     Sid sid;
-    crypto_generichash_final(&st, sid.bytes.data(), Sid::size());
+    crypto_generichash_final(&st, sid.bytes.data(), Sid::kDerivedSize);
     return sid;
 }
 
@@ -37,14 +37,17 @@ Sid derive(std::initializer_list<std::string_view> parts) {
 
 Sid Sid::fromBlob(std::string_view blob) {
     Sid s;
-    if (blob.size() == size()) std::memcpy(s.bytes.data(), blob.data(), size());
+    if (blob.empty() || blob.size() > kMaxSize) return s;
+    s.length = static_cast<std::uint8_t>(blob.size());
+    std::memcpy(s.bytes.data(), blob.data(), blob.size());
     return s;
 }
 
 std::string Sid::hex() const {
     static const char digits[] = "0123456789ABCDEF";
     std::string out;
-    for (auto b : bytes) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t b = bytes[i];
         out += digits[b >> 4];
         out += digits[b & 15];
     }
@@ -70,6 +73,19 @@ Sid engineUserSid() {
 }
 Sid creatorUserSid() {
     return derive({"builtin", "creator"});
+}
+
+BuiltinSids ownBuiltins() {
+    static const BuiltinSids own{adminUserSid(), usersGroupSid(), engineUserSid(), creatorUserSid()};
+    return own;
+}
+
+BuiltinSids genuineBuiltins() {
+    auto two = [](char a, char b) {
+        const char bytes[2] = {a, b};
+        return Sid::fromBlob(std::string_view(bytes, 2));
+    };
+    return {two(3, 1), two(2, 1), two(2, 3), two(2, 4)};
 }
 
 } // namespace dao::engine

@@ -42,13 +42,12 @@ std::string openChecked(const std::string& path) {
     return path;
 }
 
-bool isBuiltin(const Sid& sid, const Sid& admins) {
-    return sid == adminUserSid() || sid == usersGroupSid() || sid == engineUserSid() ||
-           sid == creatorUserSid() || sid == admins;
+bool isBuiltin(const BuiltinSids& b, const Sid& sid, const Sid& admins) {
+    return sid == b.admin || sid == b.users || sid == b.engine || sid == b.creator || sid == admins;
 }
 
-bool isInternalUser(const Sid& sid) {
-    return sid == engineUserSid() || sid == creatorUserSid();
+bool isInternalUser(const BuiltinSids& b, const Sid& sid) {
+    return sid == b.engine || sid == b.creator;
 }
 
 void validateName(std::string_view name) {
@@ -128,13 +127,13 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
             id.bind(1, name)
                 .bind(2, organisation)
                 .bind(3, workgroupId)
-                .bindBlob(4, admins.data(), Sid::size());
+                .bindBlob(4, admins.data(), admins.size());
             id.run();
             Statement acc(db,
                           "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
             auto add = [&](const char* n, const Sid& sid, const std::string* hash, bool group) {
                 acc.reset();
-                acc.bind(1, std::string_view(n)).bindBlob(2, sid.data(), Sid::size());
+                acc.bind(1, std::string_view(n)).bindBlob(2, sid.data(), sid.size());
                 if (hash)
                     acc.bind(3, *hash);
                 else
@@ -150,13 +149,64 @@ void WorkgroupFile::create(const std::string& path, const std::string& name, con
             Statement mem(db, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
             auto join = [&](const Sid& g, const Sid& u) {
                 mem.reset();
-                mem.bindBlob(1, g.data(), Sid::size()).bindBlob(2, u.data(), Sid::size());
+                mem.bindBlob(1, g.data(), g.size()).bindBlob(2, u.data(), u.size());
                 mem.run();
             };
             join(admins, adminUserSid());
             join(usersGroupSid(), adminUserSid());
             join(usersGroupSid(), engineUserSid());
             join(usersGroupSid(), creatorUserSid());
+            tx.commit();
+        }
+        db.exec("PRAGMA journal_mode=WAL");
+    } catch (...) {
+        std::remove(path.c_str());
+        throw;
+    }
+}
+
+void WorkgroupFile::createSandbox(const std::string& path, const Sid& admins,
+                                  const std::vector<Account>& accounts,
+                                  const std::vector<std::pair<Sid, Sid>>& memberships,
+                                  const std::string& origin) {
+    const std::string emptyHash = hashPassword(""); // one hash for all: the slow part of the import
+    createEmptyFile(path);
+    try {
+        Connection db(path);
+        {
+            Transaction tx(db, Transaction::Write);
+            db.exec(stampSql(FileKind::Workgroup, true).c_str());
+            db.exec(kWorkgroupSchema);
+            db.exec("ALTER TABLE MSysAccounts ADD COLUMN Pid TEXT; CREATE TABLE MSysSandbox(Origin TEXT NOT "
+                    "NULL);");
+            Statement o(db, "INSERT INTO MSysSandbox(Origin) VALUES (?1)");
+            o.bind(1, origin).run();
+            Statement id(db, "INSERT INTO MSysWorkgroup(Name, Organisation, WorkgroupId, AdminsSID) "
+                             "VALUES ('Sandbox', '', '', ?1)");
+            id.bindBlob(1, admins.data(), admins.size()).run();
+            Statement acc(
+                db, "INSERT INTO MSysAccounts(Name, SID, Password, FGroup, Pid) VALUES (?1, ?2, ?3, ?4, ?5)");
+            for (const Account& a : accounts) {
+                acc.reset();
+                acc.bind(1, a.name).bindBlob(2, a.sid.data(), a.sid.size());
+                if (a.group)
+                    acc.bindNull(3);
+                else
+                    acc.bind(3, emptyHash);
+                acc.bind(4, std::int64_t(a.group ? 1 : 0));
+                if (a.pid.empty())
+                    acc.bindNull(5);
+                else
+                    acc.bind(5, a.pid);
+                if (acc.stepAllowConstraint() == SQLITE_CONSTRAINT)
+                    fail(errNameExists, "The account '" + printableName(a.name) + "' is there twice.");
+            }
+            Statement mem(db, "INSERT OR IGNORE INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
+            for (const auto& [g, u] : memberships) {
+                mem.reset();
+                mem.bindBlob(1, g.data(), g.size()).bindBlob(2, u.data(), u.size());
+                mem.run();
+            }
             tx.commit();
         }
         db.exec("PRAGMA journal_mode=WAL");
@@ -173,6 +223,8 @@ WorkgroupFile::WorkgroupFile(const std::string& path) try
     if (!db_.tableExists("MSysAccounts") || !db_.tableExists("MSysGroups") ||
         !db_.tableExists("MSysWorkgroup"))
         unusable("'" + path + "' is damaged (tables are missing).");
+    sandbox_ = db_.tableExists("MSysSandbox");
+    builtins_ = sandbox_ ? genuineBuiltins() : ownBuiltins();
     db_.accept();
 } catch (const DaoError& e) {
     rethrowForFile(e);
@@ -182,9 +234,10 @@ SnapshotPtr WorkgroupFile::load() try {
     Transaction tx(db_, Transaction::Read);
     loadedVersion_ = db_.dataVersion();
     std::vector<Account> accounts;
-    Statement a(db_, "SELECT Name, SID, FGroup FROM MSysAccounts");
+    Statement a(db_, sandbox_ ? "SELECT Name, SID, FGroup, Pid FROM MSysAccounts"
+                              : "SELECT Name, SID, FGroup, NULL FROM MSysAccounts");
     while (a.step())
-        accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0});
+        accounts.push_back({a.text(0), Sid::fromBlob(a.blob(1)), a.int32(2) != 0, a.text(3)});
     std::vector<std::pair<Sid, Sid>> memberships;
     Statement m(db_, "SELECT GroupSID, UserSID FROM MSysGroups");
     while (m.step())
@@ -209,7 +262,8 @@ std::string WorkgroupFile::login(std::string_view name, std::string_view passwor
         Transaction tx(db_, Transaction::Read);
         Statement st(db_, "SELECT Name, Password, FGroup, SID FROM MSysAccounts WHERE Name = ?1");
         st.bind(1, name);
-        if (st.step() && !st.isNull(1) && st.int32(2) == 0 && !isInternalUser(Sid::fromBlob(st.blob(3)))) {
+        if (st.step() && !st.isNull(1) && st.int32(2) == 0 &&
+            !isInternalUser(builtins_, Sid::fromBlob(st.blob(3)))) {
             canonical = st.text(0);
             hash = st.text(1);
             usable = true;
@@ -233,7 +287,7 @@ WorkgroupFile::Row WorkgroupFile::lookup(std::string_view name) {
 
 bool WorkgroupFile::isMember(const Sid& group, const Sid& user) {
     Statement st(db_, "SELECT 1 FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
-    st.bindBlob(1, group.data(), Sid::size()).bindBlob(2, user.data(), Sid::size());
+    st.bindBlob(1, group.data(), group.size()).bindBlob(2, user.data(), user.size());
     return st.step();
 }
 
@@ -261,19 +315,23 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
     }
     Transaction tx(db_, Transaction::Write);
     requireAdmin(actor);
-    Statement ins(db_, "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
+    Statement ins(db_, sandbox_
+                           ? "INSERT INTO MSysAccounts(Name, SID, Password, FGroup, Pid) "
+                             "VALUES (?1, ?2, ?3, ?4, ?5)"
+                           : "INSERT INTO MSysAccounts(Name, SID, Password, FGroup) VALUES (?1, ?2, ?3, ?4)");
     Statement join(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
-    const Sid users = usersGroupSid();
+    const Sid users = builtins_.users;
     for (std::size_t i = 0; i < accounts.size(); ++i) {
         const NewAccount& a = accounts[i];
         const Sid sid = accountSid(a.name, a.pid);
         ins.reset();
-        ins.bind(1, a.name).bindBlob(2, sid.data(), Sid::size());
+        ins.bind(1, a.name).bindBlob(2, sid.data(), sid.size());
         if (a.group)
             ins.bindNull(3);
         else
             ins.bind(3, hashes[i]);
         ins.bind(4, std::int64_t(a.group ? 1 : 0));
+        if (sandbox_) ins.bind(5, a.pid);
         if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
             fail(errNameExists, "The account name '" + a.name + "' already exists.");
         if (a.group) continue;
@@ -285,7 +343,7 @@ void WorkgroupFile::createAccounts(const Sid& actor, const std::vector<NewAccoun
         }
         for (const Sid& g : joins) {
             join.reset();
-            join.bindBlob(1, g.data(), Sid::size()).bindBlob(2, sid.data(), Sid::size());
+            join.bindBlob(1, g.data(), g.size()).bindBlob(2, sid.data(), sid.size());
             join.stepAllowConstraint();
         }
     }
@@ -301,20 +359,20 @@ void WorkgroupFile::deleteAccount(const Sid& actor, std::string_view name, bool 
     if (!row.found || row.group != group)
         fail(errItemNotFound, std::string(group ? "Group '" : "User '") + std::string(name) + "' not found.");
     const Sid admins = workgroupAdmins();
-    if (isBuiltin(row.sid, admins))
+    if (isBuiltin(builtins_, row.sid, admins))
         fail(errBuiltinAccount, "The built-in account '" + row.name + "' cannot be deleted.");
     if (!group && isMember(admins, row.sid)) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
-        count.bindBlob(1, admins.data(), Sid::size());
+        count.bindBlob(1, admins.data(), admins.size());
         count.step();
         if (count.int64(0) <= 1)
             fail(errLastAdmin, "'" + row.name + "' is the last member of Admins and cannot be deleted.");
     }
     Statement delMembers(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 OR UserSID = ?1");
-    delMembers.bindBlob(1, row.sid.data(), Sid::size());
+    delMembers.bindBlob(1, row.sid.data(), row.sid.size());
     delMembers.run();
     Statement del(db_, "DELETE FROM MSysAccounts WHERE SID = ?1");
-    del.bindBlob(1, row.sid.data(), Sid::size());
+    del.bindBlob(1, row.sid.data(), row.sid.size());
     del.run();
     tx.commit();
 } catch (const DaoError& e) {
@@ -329,7 +387,7 @@ void WorkgroupFile::addMember(const Sid& actor, std::string_view user, std::stri
     const Row u = lookup(user);
     if (!u.found || u.group) fail(errItemNotFound, "User '" + std::string(user) + "' not found.");
     Statement ins(db_, "INSERT INTO MSysGroups(GroupSID, UserSID) VALUES (?1, ?2)");
-    ins.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    ins.bindBlob(1, g.sid.data(), g.sid.size()).bindBlob(2, u.sid.data(), u.sid.size());
     if (ins.stepAllowConstraint() == SQLITE_CONSTRAINT)
         fail(errNameExists, "'" + u.name + "' is already a member of '" + g.name + "'.");
     tx.commit();
@@ -345,16 +403,16 @@ void WorkgroupFile::removeMember(const Sid& actor, std::string_view user, std::s
     const Row u = lookup(user);
     if (!u.found || u.group || !isMember(g.sid, u.sid))
         fail(errItemNotFound, "User '" + std::string(user) + "' is not a member of '" + g.name + "'.");
-    if (g.sid == usersGroupSid()) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
+    if (g.sid == builtins_.users) fail(errOperationNotAllowed, "Nobody can be removed from the Users group.");
     if (g.sid == workgroupAdmins()) {
         Statement count(db_, "SELECT count(*) FROM MSysGroups WHERE GroupSID = ?1");
-        count.bindBlob(1, g.sid.data(), Sid::size());
+        count.bindBlob(1, g.sid.data(), g.sid.size());
         count.step();
         if (count.int64(0) <= 1)
             fail(errLastAdmin, "'" + u.name + "' is the last member of Admins and cannot be removed.");
     }
     Statement del(db_, "DELETE FROM MSysGroups WHERE GroupSID = ?1 AND UserSID = ?2");
-    del.bindBlob(1, g.sid.data(), Sid::size()).bindBlob(2, u.sid.data(), Sid::size());
+    del.bindBlob(1, g.sid.data(), g.sid.size()).bindBlob(2, u.sid.data(), u.sid.size());
     del.run();
     tx.commit();
 } catch (const DaoError& e) {
@@ -373,7 +431,8 @@ void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std:
     const bool hasHash = !st.isNull(3);
     const std::string oldHash = st.text(3);
     st.reset();
-    if (isInternalUser(sid)) fail(errOperationNotAllowed, "The internal account has no password to change.");
+    if (isInternalUser(builtins_, sid))
+        fail(errOperationNotAllowed, "The internal account has no password to change.");
     if (sid == actor) {
         if (!hasHash || !verifyPassword(oldHash, oldPassword))
             fail(errNotValidPassword, "Not a valid password: the old password is wrong.");
@@ -381,7 +440,7 @@ void WorkgroupFile::changePassword(const Sid& actor, std::string_view user, std:
         requireAdmin(actor);
     }
     Statement up(db_, "UPDATE MSysAccounts SET Password = ?1 WHERE SID = ?2");
-    up.bind(1, newHash).bindBlob(2, sid.data(), Sid::size());
+    up.bind(1, newHash).bindBlob(2, sid.data(), sid.size());
     up.run();
     tx.commit();
 } catch (const DaoError& e) {

@@ -18,6 +18,7 @@ struct Account {
     std::string name;
     Sid sid;
     bool group = false;
+    std::string pid; // kept only by a sandbox's workgroup, for the accounts created in it
 };
 
 // Every account and membership of a workgroup as read at one moment. Immutable once built.
@@ -62,10 +63,18 @@ public:
     static void create(const std::string& path, const std::string& name, const std::string& organisation,
                        const std::string& workgroupId);
 
+    // A sandbox's workgroup file (format 2) holding these accounts and memberships as they are; every
+    // user gets the empty password. admins is the workgroup's Admins group; origin is kept as text.
+    static void createSandbox(const std::string& path, const Sid& admins,
+                              const std::vector<Account>& accounts,
+                              const std::vector<std::pair<Sid, Sid>>& memberships, const std::string& origin);
+
     // Opens an existing workgroup file; refuses anything else with errSystemDbMissing.
     explicit WorkgroupFile(const std::string& path);
 
     const std::string& path() const { return db_.path(); }
+    // A sandbox's workgroup: made by the sandbox import; keeps the PIDs of the accounts created in it.
+    bool isSandbox() const { return sandbox_; }
     SnapshotPtr load();
     // True when another connection has changed the file since the last load.
     bool changedSinceLoad();
@@ -97,6 +106,8 @@ private:
 
     Connection db_;
     std::int64_t loadedVersion_ = -1;
+    bool sandbox_ = false;
+    BuiltinSids builtins_ = ownBuiltins();
 };
 
 } // namespace dao::engine

@@ -85,7 +85,7 @@ TEST_F(BadFiles, OtherSqliteFilesAndTheOtherKind) {
 }
 
 TEST_F(BadFiles, NewerFormatIsRefused) {
-    expectRefused("newer.mdb", patched(60, 2), dao::errUnrecognizedFormat, dao::errSystemDbMissing);
+    expectRefused("newer.mdb", patched(60, 3), dao::errUnrecognizedFormat, dao::errSystemDbMissing);
     const std::string wgBytes = readBytes(mdw);
     std::string newerWg = wgBytes;
     newerWg[63] = 9;
