@@ -18,6 +18,7 @@ namespace {
 // cannot be set through it; an account is made with the same SID only from its name and PID; objects
 // are not made or removed by a security script.
 bool isCarried(const Change& c) {
+    if (c.sidShown) return false; // two accounts of one name: DAO, which names them, cannot tell them apart
     switch (c.kind) {
     case ChangeKind::ObjectOnlyHere:
     case ChangeKind::ObjectOnlyThere:
@@ -187,9 +188,11 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
     out += "// Planned against (as audited):\n";
     originLine(out, "database        ", origin.database);
     originLine(out, "workgroup file  ", origin.workgroup);
-    out += "//   Jet format " + commentText(origin.jetFormat) + ", imported " +
-           commentText(origin.importedAt) + " as " + commentText(origin.user) + " with Keyloupe " +
-           commentText(origin.keyloupeVersion) + "\n";
+    out += "//   Jet format " + commentText(origin.jetFormat) + ", read as " + commentText(origin.user);
+    if (!origin.importedAt.empty())
+        out += ", imported into a sandbox " + commentText(origin.importedAt) + " with Keyloupe " +
+               commentText(origin.keyloupeVersion);
+    out += "\n";
     out += "// Made " + commentText(stamp.madeAt) + " by " + commentText(stamp.user) + " with Keyloupe " +
            commentText(stamp.keyloupeVersion) + ".\n\n";
 

@@ -20,8 +20,8 @@ struct ScriptStamp {
 };
 
 // The changes the script can carry, in their order: all but the objects found on one side only, the
-// entries of SIDs no account holds, owners that are no account (DAO names accounts) and accounts to
-// create whose PID is unknown.
+// entries of SIDs no account holds, owners that are no account, accounts whose name another SID holds
+// (DAO names accounts) and accounts to create whose PID is unknown.
 std::vector<Change> ApplicableChanges(const std::vector<Change>& changes);
 
 // The whole script text, ASCII only; the changes it cannot carry are named in its header. Throws

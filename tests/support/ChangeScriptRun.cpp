@@ -66,6 +66,19 @@ ScriptRun runChangeScript(const std::string& script, const std::string& scriptFi
     return run;
 }
 
+void catalogueFromDump(const std::string& accounts, const std::string& dump, const std::string& mdbName,
+                       const std::string& mdwName, const std::string& file) {
+    std::ofstream(file + ".accounts", std::ios::binary) << accounts;
+    std::ofstream(file + ".dump", std::ios::binary) << dump;
+    const NodeResult r =
+        node({QString::fromUtf8(kRunner), "--from-dump", QString::fromStdString(file + ".accounts"),
+              QString::fromStdString(file + ".dump"), QString::fromStdString(mdbName),
+              QString::fromStdString(mdwName)},
+             {});
+    if (r.status != 0) throw std::runtime_error("cannot make a catalogue of the dump: " + r.err);
+    std::ofstream(file, std::ios::binary) << r.out;
+}
+
 std::vector<std::string> catalogueFacts(const std::string& catalogue) {
     const NodeResult r = node({QString::fromUtf8(kRunner), "--dump", QString::fromStdString(catalogue)}, {});
     if (r.status != 0) throw std::runtime_error("cannot read the catalogue " + catalogue + ": " + r.err);

@@ -23,6 +23,11 @@ ScriptRun runChangeScript(const std::string& script, const std::string& scriptFi
                           const std::string& catalogue, const std::vector<std::string>& args,
                           const std::string& input, const std::string& stateName);
 
+// Writes to file the stand-in catalogue that keyloupe-jet's accounts and dump output describe, its
+// database and workgroup file named mdbName and mdwName in the folder of a script C:\Plan\change.js.
+void catalogueFromDump(const std::string& accounts, const std::string& dump, const std::string& mdbName,
+                       const std::string& mdwName, const std::string& file);
+
 // The catalogue as sorted one-line facts (accounts, memberships, owners, ACEs).
 std::vector<std::string> catalogueFacts(const std::string& catalogue);
 
