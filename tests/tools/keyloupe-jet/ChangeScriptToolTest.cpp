@@ -1,7 +1,9 @@
-// The whole road on every genuine pair in shared/jet-samples: a sandbox, the findings' fixes and a few
-// accounts planned in it, the change script, and that script run under node against a DAO stand-in
-// holding the origin's catalogue (from accounts and dump): the dry run only WOULDs, /apply leaves the
-// stand-in equal to the sandbox, and a second /apply finds everything ALREADY done.
+// change-script: what it writes and refuses; and the whole road on every genuine pair in
+// shared/jet-samples: a sandbox, the findings' fixes and a few accounts planned in it, the change
+// script, and that script run under node against a DAO stand-in holding the origin's catalogue (from
+// accounts and dump): the dry run only WOULDs, /apply leaves the stand-in equal to the sandbox, and a
+// second /apply finds everything ALREADY done.
+#include "keyloupe-jet/Demo.h"
 #include "support/ChangeScriptRun.h"
 #include "support/ToolRun.h"
 
@@ -26,7 +28,41 @@ std::string catalogueOf(const std::string& mdw, const std::string& mdb, const st
     return file;
 }
 
-TEST(ChangeScriptGenuineTest, SandboxPlanRunsToTheSandboxOnEveryPair) {
+TEST(ChangeScriptToolTest, WritesAScriptOnlyWhenThereIsSomethingToCarry) {
+    TempDir dir;
+    ASSERT_EQ(runTool({"demo", dir.file("now")}).status, 0);
+    ASSERT_EQ(runTool({"demo", dir.file("before")}).status, 0);
+    const std::string mdw = dir.file("now/" + std::string(jettool::DemoWorkgroupFile));
+    const std::string shop = dir.file("now/" + std::string(jettool::DemoShopFile));
+    const auto script = [&](const std::string& out) {
+        return runTool({"--workgroup", mdw, "--password", "", "change-script", shop, "--from-workgroup",
+                        dir.file("before/" + std::string(jettool::DemoWorkgroupFile)), "--from",
+                        dir.file("before/" + std::string(jettool::DemoShopFile)), "--out", out});
+    };
+    const ToolResult none = script(dir.file("none.js"));
+    EXPECT_EQ(none.status, 0) << none.err;
+    EXPECT_EQ(none.out, "No changes to carry out: no script written.\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("none.js")));
+
+    for (const std::vector<std::string>& step :
+         {std::vector<std::string>{"set-permissions", shop, "Tables", "Products", "Users", "0"},
+          std::vector<std::string>{"add-user", "gina", "gina-pid"}}) { // own workgroups keep no PID
+        std::vector<std::string> args = {"--workgroup", mdw, "--password", ""};
+        args.insert(args.end(), step.begin(), step.end());
+        ASSERT_EQ(runTool(args).status, 0) << step[0];
+    }
+    const ToolResult wrote = script(dir.file("fix.js"));
+    EXPECT_EQ(wrote.status, 0) << wrote.err;
+    EXPECT_EQ(wrote.out,
+              "Wrote " + dir.file("fix.js") + ": 2 changes; 1 not carried (named in its header)\n");
+    EXPECT_EQ(script(dir.file("fix.txt")).status, 1);
+    EXPECT_EQ(
+        runTool({"--workgroup", mdw, "--password", "", "change-script", shop, "--out", dir.file("x.js")})
+            .status,
+        1); // not a sandbox, and no pair named
+}
+
+TEST(ChangeScriptToolTest, SandboxPlanRunsToTheSandboxOnEveryPair) {
     if (!std::filesystem::exists(sample("system.mdw")))
         GTEST_SKIP() << "the genuine Jet samples are not at " << KEYLOUPE_JET_SAMPLES;
     if (nodeProgram().empty()) GTEST_SKIP() << "node is not installed: the change scripts are not run";
