@@ -332,6 +332,11 @@ function main() {
 }
 
 var exitCode;
+if (lower(WScript.FullName).indexOf("cscript") < 0) {
+    // wscript (a double click) has no standard input or output to talk through.
+    WScript.Echo("Run this script in a command prompt: cscript //nologo " + WScript.ScriptFullName);
+    WScript.Quit(1);
+}
 try {
     exitCode = main();
 } catch (e) {

@@ -185,6 +185,13 @@ TEST_F(ChangeScriptRunTest, EngineLoginAndPaths) {
     EXPECT_EQ(noDao.status, 1);
     EXPECT_NE(noDao.err.find("%SystemRoot%\\SysWOW64\\cscript.exe"), std::string::npos) << noDao.err;
 
+    const auto doubleClicked =
+        run(editedCatalogue(dir, "\"denyWrite\": []", "\"host\": \"wscript.exe\""), {}, "", "w.json");
+    EXPECT_EQ(doubleClicked.status, 1);
+    EXPECT_EQ(doubleClicked.out.rfind(
+                  "Run this script in a command prompt: cscript //nologo C:\\Plans\\fix-shop.js", 0),
+              0u);
+
     const auto badLogin = run(before, {}, "wrong\n", "bad.json");
     EXPECT_EQ(badLogin.status, 1);
     EXPECT_NE(badLogin.err.find("Error 3029:"), std::string::npos) << badLogin.err;

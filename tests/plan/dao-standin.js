@@ -189,6 +189,7 @@ function makeWScript(cat, named, stdin, stdout, stderr) {
     });
     return {
         ScriptFullName: cat.scriptPath,
+        FullName: cat.host || 'C:\\Windows\\SysWOW64\\cscript.exe',
         Arguments: { Named: { Exists: (k) => find(k) !== undefined, Item: (k) => (find(k) === undefined ? undefined : named[find(k)]), get Count() { return keys.length; } } },
         StdIn: { get AtEndOfStream() { return lines.length === 0; }, ReadLine() { if (!lines.length) throw new Error('Input past end of file'); return lines.shift(); } },
         StdOut: stream(stdout),
