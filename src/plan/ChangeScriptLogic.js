@@ -145,9 +145,8 @@ function accountAbsence(name) {
 function checkOwner(ch) {
     var t = targetOf(ch), now = String(t.Owner);
     if (sameName(now, ch.after)) return state("after", q(now), t);
+    // An owner no account is reads "<Unknown>" here and may read empty elsewhere.
     if (sameName(now, ch.before) || (ch.before == "<Unknown>" && now == "")) return state("before", q(now), t);
-    var absent = accountAbsence(ch.after);
-    if (absent != null && absent.state == "before") return absent;
     return state("other", q(now), t);
 }
 function checkInherit(ch) {
