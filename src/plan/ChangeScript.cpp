@@ -179,9 +179,9 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
            "// What it changes (" +
            std::to_string(changes.size()) + " changes, in this order): " + countsInWords(changes) + ".\n";
     if (changes.size() != all.size()) {
-        out +=
-            "// Not carried, since DAO cannot make them: objects on one side only, entries of SIDs and\n"
-            "// owners that no account is, accounts whose PID is unknown (create those on Windows first):\n";
+        out += "// Not carried, since DAO cannot make them: objects on one side only, entries of SIDs and\n"
+               "// owners that no account is, accounts whose PID is unknown (create those on Windows first)\n"
+               "// and accounts whose name another SID holds:\n";
         for (const Change& c : all)
             if (!isCarried(c)) out += "//   " + commentText(ChangeLine(c)) + "\n";
     }
