@@ -53,6 +53,9 @@ void cmdSandbox(const Invocation& inv, std::ostream& out);
 // ChangesExitStatus. The findings' mechanical fixes applied on a sandbox (Changes.cpp).
 int cmdChanges(const Invocation& inv, std::ostream& out);
 void cmdFix(const Invocation& inv, std::ostream& out);
+// The changes against a sandbox's origin (or --from-workgroup/--from) as a change script
+// (ChangeScriptCommand.cpp).
+void cmdChangeScript(const Invocation& inv, std::ostream& out);
 
 // Demo files (Demo.cpp).
 void cmdDemo(const Invocation& inv, std::ostream& out);
