@@ -173,7 +173,7 @@ void markTable(std::size_t index) {
 }
 
 [[noreturn]] void runChild(int fd, std::uint64_t size, int out, int err, pid_t parent,
-                           const std::vector<TableRequest>& requests) {
+                           std::chrono::seconds deadline, const std::vector<TableRequest>& requests) {
     if (!bindReaderToParent(parent)) _exit(4);
     Writer w(out);
     const int devnull = ::open("/dev/null", O_RDWR);
@@ -183,6 +183,12 @@ void markTable(std::size_t index) {
     }
     ::dup2(err, STDERR_FILENO); // libmdb's warnings about damaged pages and rows go to the parent
     limitReaderMemory(size);
+    // The deadline counts the child's processor time, so a loaded machine does not cut a healthy read
+    // short; a loop ends with SIGXCPU. No core file: the child holds a copy of the parent's memory.
+    const auto seconds = static_cast<rlim_t>(deadline.count());
+    rlimit cpu{seconds, seconds + 1}, core{0, 0};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    ::setrlimit(RLIMIT_CORE, &core);
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED) childFail(w, std::string("it cannot be mapped: ") + std::strerror(errno));
     MdbHandle* mdb = mdb_open_buffer(map, size, MDB_NOFLAGS);
@@ -369,8 +375,8 @@ std::uint64_t readerMemoryBudget(std::uint64_t fileSize) {
 }
 
 void limitReaderMemory(std::uint64_t fileSize) {
-#if !defined(__SANITIZE_ADDRESS__) // the sanitizer reserves terabytes of address space up front
-    // The child starts with its parent's address space; the budget comes on top of what is mapped now.
+    // The child starts with its parent's address space (under AddressSanitizer, terabytes of shadow
+    // reserved up front); the budget comes on top of what is mapped now.
     std::uint64_t mapped = 0;
     if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
         unsigned long long pages = 0;
@@ -381,15 +387,12 @@ void limitReaderMemory(std::uint64_t fileSize) {
     const rlim_t limit = mapped + readerMemoryBudget(fileSize);
     rlimit mem{limit, limit};
     ::setrlimit(RLIMIT_AS, &mem);
-#else
-    (void)fileSize;
-#endif
 }
 
-std::chrono::milliseconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds base) {
-    // A healthy catalogue is read in milliseconds; a second for every 4 MiB leaves room for a loaded
-    // machine and a large file, and a loop is cut off soon.
-    return base + std::chrono::milliseconds(fileSize * 1000 / (4u << 20));
+std::chrono::seconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds base) {
+    // A healthy catalogue is read in milliseconds; a second for every 4 MiB leaves room for a large
+    // file, and a loop is cut off soon.
+    return base + std::chrono::seconds(fileSize / (4u << 20));
 }
 
 MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests,
@@ -423,17 +426,19 @@ MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequ
     if (pid == 0) {
         ::close(outFds[0]);
         ::close(errFds[0]);
-        runChild(fd, size, outFds[1], errFds[1], parent, requests);
+        runChild(fd, size, outFds[1], errFds[1], parent, readerDeadline(size, baseDeadline), requests);
     }
     ::close(outFds[1]);
     ::close(errFds[1]);
     Child child{pid, outFds[0], errFds[0]};
+    // The child's own limit is processor time; the wall clock only stops a child that waits for nothing.
     const auto limit = readerDeadline(size, baseDeadline);
+    const auto wallLimit = 3 * limit + std::chrono::seconds(5);
     StderrWatch watch(requests.size());
     std::string data;
     Ending ending = Ending::Done;
     try {
-        ending = collect(child, std::chrono::steady_clock::now() + limit, data, watch);
+        ending = collect(child, std::chrono::steady_clock::now() + wallLimit, data, watch);
     } catch (...) {
         ::close(child.out);
         ::close(child.err);
@@ -443,19 +448,22 @@ MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequ
     ::close(child.out);
     ::close(child.err);
     const int status = reap(pid, ending != Ending::Done);
+    const std::string unfinished =
+        "it is damaged (reading its catalogue did not finish within " + std::to_string(limit.count()) + " s)";
     switch (ending) {
     case Ending::PastEnd:
         throw std::runtime_error("it is truncated (its catalogue refers to page " +
                                  std::to_string(watch.pastEndOffset() / pages.pageSize) +
                                  ", but it has only " + std::to_string(pages.pageCount) + " pages)");
     case Ending::TimedOut:
-        throw std::runtime_error("it is damaged (reading its catalogue did not finish within " +
-                                 std::to_string((limit.count() + 999) / 1000) + " s)" + watch.said());
+        throw std::runtime_error(unfinished + watch.said());
     case Ending::TooLarge:
         throw std::runtime_error("it is damaged (its catalogue is larger than Jet allows)" + watch.said());
     case Ending::Done:
         break;
     }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        throw std::runtime_error(unfinished + watch.said());
     if (WIFSIGNALED(status))
         throw std::runtime_error("it is damaged (reading its catalogue stopped at a fault, signal " +
                                  std::to_string(WTERMSIG(status)) + ")" + watch.said());

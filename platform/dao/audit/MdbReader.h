@@ -44,12 +44,13 @@ struct MdbReadResult {
 MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests,
                             std::chrono::seconds baseDeadline = std::chrono::seconds(2));
 
-// How long the reader may take: the base and a second for every 4 MiB of the file.
-std::chrono::milliseconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds base);
+// How much processor time the reader may take: the base and a second for every 4 MiB of the file. The
+// parent waits three times as long, and five seconds more, on the wall clock.
+std::chrono::seconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds base);
 
 // The reader child's first steps. bindReaderToParent asks for SIGKILL when the parent dies and returns
 // false when the parent (whose pid is given) is already gone; limitReaderMemory caps the address space
-// at what is mapped now plus readerMemoryBudget(fileSize) (not under AddressSanitizer).
+// at what is mapped now plus readerMemoryBudget(fileSize).
 bool bindReaderToParent(pid_t parent);
 std::uint64_t readerMemoryBudget(std::uint64_t fileSize);
 void limitReaderMemory(std::uint64_t fileSize);
