@@ -35,6 +35,16 @@ std::string rowsText(std::size_t n) {
     return n == 1 ? "1 row" : std::to_string(n) + " rows";
 }
 
+// What of a table could not be read, added to notes as sentences starting with lead.
+void noteUnread(std::vector<std::string>& notes, const std::string& lead, std::size_t rows, std::size_t pages,
+                const std::string& what, const std::string& consequence = {}) {
+    if (rows > 0)
+        notes.push_back(lead + rowsText(rows) + " of its " + what + " could not be read" + consequence + ".");
+    if (pages > 0)
+        notes.push_back(lead + (pages == 1 ? std::string("1 page") : std::to_string(pages) + " pages") +
+                        " of its " + what + " could not be read" + consequence + ".");
+}
+
 // The accounts every genuine workgroup file holds; a file without one of them is damaged.
 struct BuiltIn {
     const char* name;
@@ -96,13 +106,10 @@ AuditWorkgroup::AuditWorkgroup(const std::string& path) : path_(path) {
                                      "': it is damaged (the built-in accounts every workgroup file holds are "
                                      "missing: " +
                                      missing + ").");
-    if (unreadAccounts > 0)
-        unread_.push_back("The workgroup information file '" + path + "' is damaged: " +
-                          rowsText(unreadAccounts) + " of its accounts (MSysAccounts) could not be read.");
-    if (raw.tables[1].unreadRows > 0)
-        unread_.push_back("The workgroup information file '" + path +
-                          "' is damaged: " + rowsText(raw.tables[1].unreadRows) +
-                          " of its memberships (MSysGroups) could not be read.");
+    const std::string lead = "The workgroup information file '" + path + "' is damaged: ";
+    noteUnread(unread_, lead, unreadAccounts, raw.tables[0].unreadPages, "accounts (MSysAccounts)");
+    noteUnread(unread_, lead, raw.tables[1].unreadRows, raw.tables[1].unreadPages,
+               "memberships (MSysGroups)");
     for (const auto& row : raw.tables[1].rows) {
         const std::uint32_t g = findSid(row[0]), u = findSid(row[1]);
         if (g == npos || u == npos || !accounts_[g].group || accounts_[u].group) continue;
@@ -213,13 +220,10 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
                  (raw.info.jetVersion == 4 ? ": its header, from which their SIDs are decoded, is damaged)."
                                            : ")."));
     const std::string damaged = "The database '" + path + "' is damaged: ";
-    if (raw.tables[0].unreadRows > 0)
-        unread_.push_back(
-            damaged + rowsText(raw.tables[0].unreadRows) +
-            " of its objects (MSysObjects) could not be read; their permissions are not shown.");
-    if (raw.tables[1].unreadRows > 0)
-        unread_.push_back(damaged + rowsText(raw.tables[1].unreadRows) +
-                          " of its permissions (MSysACEs) could not be read.");
+    noteUnread(unread_, damaged, raw.tables[0].unreadRows, raw.tables[0].unreadPages, "objects (MSysObjects)",
+               "; their permissions are not shown");
+    noteUnread(unread_, damaged, raw.tables[1].unreadRows, raw.tables[1].unreadPages,
+               "permissions (MSysACEs)");
     if (missingObjectAces > 0)
         unread_.push_back(
             damaged + std::to_string(missingObjectAces) +

@@ -213,7 +213,7 @@ void markTable(std::size_t index) {
 // as undecodable are counted per table, and a read past the file's end stops the child at once.
 class StderrWatch {
 public:
-    explicit StderrWatch(std::size_t tables) : unread_(tables, 0) {}
+    explicit StderrWatch(std::size_t tables) : unread_(tables, 0), unreadPages_(tables, 0) {}
 
     void feed(const char* p, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
@@ -232,6 +232,7 @@ public:
     bool pastEnd() const { return pastEnd_; }
     std::uint64_t pastEndOffset() const { return pastEndOffset_; }
     std::size_t unread(std::size_t table) const { return unread_[table]; }
+    std::size_t unreadPages(std::size_t table) const { return unreadPages_[table]; }
     // " (the reader said: ...)" or nothing.
     std::string said() const {
         if (first_.empty()) return {};
@@ -256,6 +257,9 @@ private:
                 std::strtoull(line.c_str() + (num == std::string::npos ? 0 : num + 1), nullptr, 10);
         }
         if (line.find("mdb_crack_row") != std::string::npos && table_ < unread_.size()) ++unread_[table_];
+        // A page the table's map names that is not one of its data pages: libmdb skips its rows.
+        if (line.find("from map doesn't match") != std::string::npos && table_ < unread_.size())
+            ++unreadPages_[table_];
         if (first_.size() < kKeptLines && line.find_first_not_of("= \t") != std::string::npos) {
             std::string shown;
             for (const char c : line)
@@ -266,7 +270,7 @@ private:
 
     std::string line_;
     std::vector<std::string> first_;
-    std::vector<std::size_t> unread_;
+    std::vector<std::size_t> unread_, unreadPages_;
     std::size_t table_ = static_cast<std::size_t>(-1);
     bool pastEnd_ = false;
     std::uint64_t pastEndOffset_ = 0;
@@ -371,7 +375,7 @@ bool bindReaderToParent(pid_t parent) {
 
 std::uint64_t readerMemoryBudget(std::uint64_t fileSize) {
     // The file is mapped once, libmdb holds a few copies of pages and the catalogue's rows.
-    return (256ull << 20) + 4 * fileSize;
+    return (128ull << 20) + 4 * fileSize;
 }
 
 void limitReaderMemory(std::uint64_t fileSize) {
@@ -469,8 +473,10 @@ MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequ
                                  std::to_string(WTERMSIG(status)) + ")" + watch.said());
     MdbReadResult result = parse(data, requests);
     if (result.tables.size() != requests.size()) throw std::runtime_error("it is damaged");
-    for (std::size_t i = 0; i < result.tables.size(); ++i)
+    for (std::size_t i = 0; i < result.tables.size(); ++i) {
         result.tables[i].unreadRows = watch.unread(i);
+        result.tables[i].unreadPages = watch.unreadPages(i);
+    }
     result.info.pageSize = pages.pageSize;
     result.info.header = std::move(pages.header);
     return result;

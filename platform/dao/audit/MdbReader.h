@@ -22,7 +22,8 @@ struct TableRequest {
 // null cell is empty.
 struct TableRows {
     std::vector<std::vector<std::string>> rows;
-    std::size_t unreadRows = 0; // rows libmdb found but could not decode (left out of rows)
+    std::size_t unreadRows = 0;  // rows libmdb found but could not decode (left out of rows)
+    std::size_t unreadPages = 0; // pages of the table whose rows libmdb skipped (not its data pages)
 };
 
 struct JetFileInfo {

@@ -145,6 +145,13 @@ TEST_F(AuditDamageTest, WhatCannotBeReadIsReportedAndTextDecodedInTheHeadersCode
     EXPECT_EQ(facts.unread[0], "The database '" + unreadAce +
                                    "' is damaged: 1 row of its permissions (MSysACEs) could not be read.");
 
+    // A data page of MSysACEs that names another table as its own: libmdb skips its rows.
+    const std::string strayPage = copy("testV1997.mdb", [](std::string& f) { f[19 * 2048 + 4] = 9; });
+    facts = dao::ReadCatalogueFacts(open(ws, strayPage));
+    ASSERT_EQ(facts.unread.size(), 1u);
+    EXPECT_EQ(facts.unread[0], "The database '" + strayPage +
+                                   "' is damaged: 1 page of its permissions (MSysACEs) could not be read.");
+
     // An entry on the Tables container's id now names an object that does not exist.
     const std::string missing =
         copy("testV1997.mdb", [](std::string& f) { setLe32(f, 19 * 2048 + 1974, 0x0F00ABCD); });
