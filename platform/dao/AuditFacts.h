@@ -24,6 +24,9 @@ struct CatalogueFacts {
     std::vector<SecurityEntry> unknownOwners; // objects owned by unknown SIDs (permissions 0)
     // The workgroup's Admins group is the one of Access's default workgroup, the same everywhere.
     bool workgroupIsAccessDefault = false;
+    // What of a genuine database or its workgroup file could not be read, one sentence each (rows libmdb
+    // could not decode, entries on objects that do not exist). Empty when everything was read.
+    std::vector<std::string> unread;
 };
 
 // The SID of the Admins group of the workgroup file Access installs by default; it is the same in

@@ -60,6 +60,8 @@ public:
     void ClearUsersGroupsView();
     void ClearPermissionsView();
     void ClearDatabaseInfo();
+    // The note of what a genuine file could not be read of, under the statistics; hidden when empty.
+    void ShowUnread(const std::vector<std::string>& unread);
 
     // --- state other parts read -------------------------------------------------------------------
     std::int32_t PermRowCount = 0;

@@ -3,6 +3,7 @@
 
 #include "ui_fm_Main.h"
 
+#include "dao/AuditFacts.h"
 #include "dbinfo/Keyloupe_fm_Explain.h"
 #include "dbinfo/PropertyListing.h"
 #include "dbinfo/SecurityStats.h"
@@ -20,12 +21,15 @@ bool TForm1::ReadDatabaseInfo() {
                                        ui->lb_MSPermsNZ, ui->lb_MSOrphans, ui->lb_ACEsExplain};
     const dbinfo::TDBInfoCounters counters{PermRowCount, PermNonZeroCount, UserCount,    GroupCount,
                                            AceCount,     AceNonZeroCount,  AceQueryError};
+    ShowUnread({});
     return dbinfo::ReadDatabaseInfo(labels, counters, [this](std::int32_t& aces, std::int32_t& nonZero) {
         // The counts run on a connection of their own, closed again whatever happens. A connect that
         // fails has shown its box; the first query then reports the closed database.
         ConnectFromLogin();
         std::string error;
         try {
+            if (db1().Connected() && db1().AuditOnly())
+                ShowUnread(dao::ReadCatalogueFacts(db1().DatabaseObject()).unread);
             error = dbinfo::CountAces(dm_Inspect->qry1, aces, nonZero);
         } catch (...) {
             DisconnectDB();
@@ -36,7 +40,17 @@ bool TForm1::ReadDatabaseInfo() {
     });
 }
 
+void TForm1::ShowUnread(const std::vector<std::string>& unread) {
+    QString text;
+    for (const std::string& part : unread)
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Damaged: ") +
+                QString::fromStdString(part);
+    ui->lb_Unread->setText(text);
+    ui->lb_Unread->setVisible(!unread.empty());
+}
+
 void TForm1::ClearDatabaseInfo() {
+    ShowUnread({});
     for (QLabel* label : {ui->lb_CDPerms, ui->lb_CDPermsNZ, ui->lb_Groups, ui->lb_Users, ui->lb_MSPerms,
                           ui->lb_MSPermsNZ, ui->lb_MSOrphans})
         label->setText(QStringLiteral("???"));

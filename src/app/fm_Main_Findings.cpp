@@ -117,6 +117,9 @@ bool TForm1::ReadFindings() {
                                 .arg(counts[2]);
     for (const std::string& note : m_findings->Notes)
         summary += QLatin1Char('\n') + QString::fromStdString(note);
+    // What could not be read comes first: the findings may miss what it held.
+    for (auto it = m_findings->Unread.rbegin(); it != m_findings->Unread.rend(); ++it)
+        summary = QStringLiteral("Damaged: ") + QString::fromStdString(*it) + QLatin1Char('\n') + summary;
     ui->lb_FindingsSummary->setText(summary);
     ui->tv_Findings->resizeColumnToContents(0);
     ui->tv_Findings->setColumnWidth(1, 200);

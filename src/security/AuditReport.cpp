@@ -112,6 +112,8 @@ std::string CsvField(const std::string& text) {
 }
 
 void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
+    for (const std::string& n : F.Unread)
+        out << "[damaged] " << n << '\n';
     for (const TFinding& f : F.Findings) {
         out << '[' << SeverityText(f.Severity) << "] " << f.Where << ": " << f.What << '\n'
             << "  why: " << f.Why << '\n'
@@ -124,6 +126,8 @@ void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
 
 void WriteFindingsCsv(std::ostream& out, const TFindingsResult& F) {
     out << "severity,where,what,why,action,container,object,account\r\n";
+    for (const std::string& n : F.Unread)
+        out << "damaged,," << CsvField(n) << ",,,,,\r\n";
     for (const TFinding& f : F.Findings)
         out << SeverityText(f.Severity) << ',' << CsvField(f.Where) << ',' << CsvField(f.What) << ','
             << CsvField(f.Why) << ',' << CsvField(f.Action) << ',' << CsvField(f.Container) << ','
@@ -160,7 +164,10 @@ namespace {
 
 void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary& S, const TFindingsResult& F,
                 const std::vector<TReportAccount>& Accounts) {
-    out << "<h1>Keyloupe audit report</h1>\n<table>\n";
+    out << "<h1>Keyloupe audit report</h1>\n";
+    for (const std::string& n : F.Unread)
+        out << "<p><b>Damaged:</b> " << html(n) << "</p>\n";
+    out << "<table>\n";
     auto headerRow = [&](const char* term, const std::string& value) {
         out << "<tr><th align=\"left\">" << term << "</th><td>" << html(value) << "</td></tr>\n";
     };

@@ -140,6 +140,7 @@ void TFindingsCollector::WriteRow(std::int32_t, const TPermRow& Row) {
 
 TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
     TFindingsResult r;
+    r.Unread = In.Facts.unread;
     auto add = [&](TSeverity sev, std::string what, std::string where, std::string why, std::string action,
                    std::string container = {}, std::string object = {}, std::string account = {}) {
         r.Findings.push_back({sev,

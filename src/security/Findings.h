@@ -55,6 +55,8 @@ struct TAuditInputs {
 struct TFindingsResult {
     std::vector<TFinding> Findings; // high first, then medium, then low; each in reading order
     std::vector<std::string> Notes; // what could not be checked, and why
+    // What of a genuine file could not be read (the findings may miss what it held); shown first.
+    std::vector<std::string> Unread;
 };
 
 // Asks the engine for the audit facts, the members of Admins and the users without a password. What

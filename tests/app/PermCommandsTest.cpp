@@ -90,6 +90,7 @@ private slots:
             app.find<QLabel>("lb_AuditNote")->text().contains(QStringLiteral("password was not checked")));
         QCOMPARE(app.find<QLabel>("lb_MSPerms")->text(), QStringLiteral("57"));
         QCOMPARE(app.find<QLabel>("lb_MSOrphans")->text(), QStringLiteral("0"));
+        QVERIFY(app.find<QLabel>("lb_Unread")->isHidden());
         const QString block = QStringLiteral("Block Code"), owner = QStringLiteral("CONTOURCDU");
         QCOMPARE(app.permCell(Tables, block, owner, colPermExp), QStringLiteral("FFFFF"));
         QCOMPARE(app.permCell(Tables, block, owner, colOwner), QStringLiteral("O"));
@@ -168,6 +169,31 @@ private slots:
         app.form().RefreshAll();
         QVERIFY(!app.form().windowTitle().contains(QStringLiteral("sandbox")));
         QCOMPARE(app.permCell(Tables, block, users, colPermExp), QStringLiteral("FFFFF"));
+    }
+
+    // A copy of which one row of MSysACEs cannot be decoded: the DatabaseInfo tab and the Findings tab
+    // say so first.
+    void unreadRowsOfAGenuineFileAreShown() {
+        const QString dir = QStringLiteral(KEYLOUPE_JET_SAMPLES);
+        if (!QFile::exists(dir + QStringLiteral("/system.mdw"))) QSKIP("the genuine Jet samples are absent");
+        QFile source(dir + QStringLiteral("/testV1997.mdb"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QByteArray bytes = source.readAll();
+        bytes[19 * 2048 + 2044] = '\xFF';
+        const QString damaged = tmp.filePath(QStringLiteral("damaged.mdb"));
+        QFile out(damaged);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        out.close();
+        TAppFixture app(tmp.filePath(QStringLiteral("damaged.ini")),
+                        TTestFiles{tmp.path(), dir + QStringLiteral("/Database41-System.mdw"), damaged});
+        app.login();
+        const QString note =
+            QStringLiteral("Damaged: The database '") + damaged +
+            QStringLiteral("' is damaged: 1 row of its permissions (MSysACEs) could not be read.");
+        QVERIFY(!app.find<QLabel>("lb_Unread")->isHidden());
+        QCOMPARE(app.find<QLabel>("lb_Unread")->text(), note);
+        app.showTab("ts_Findings");
+        QVERIFY(app.find<QLabel>("lb_FindingsSummary")->text().startsWith(note + QLatin1Char('\n')));
     }
 
     void initTestCase() {

@@ -193,8 +193,10 @@ void printHelp(std::ostream& out) {
     out << "usage: " << ProgramName << " [OPTIONS] COMMAND ARGS...\n"
         << "Administers Jet workgroup files (.mdw) and databases (.mdb). Options may also follow the\n"
         << "command; \"--\" ends them. Errors go to stderr. Exit status: 0 on success, 1 on failure, and\n"
-        << FindingsExitStatus << " from findings when it found something (0 when it found nothing), and "
-        << ChangesExitStatus << " from changes\nwhen the two pairs differ.\n\n"
+        << FindingsExitStatus << " from findings when it found something (0 when it found nothing), "
+        << ChangesExitStatus << " from changes\nwhen the two pairs differ; " << DamagedExitStatus
+        << " when a genuine file could be read only in part (each part unread is a\nwarning on stderr; "
+           "nothing is left out silently).\n\n"
         << "Options:\n"
         << "  --workgroup FILE   workgroup file to log in to (every command but create-workgroup, demo)\n"
         << "  --user NAME        account to log in as (default admin)\n"

@@ -2,6 +2,7 @@
 
 #include "keyloupe-jet/CommandTable.h"
 #include "keyloupe-jet/Options.h"
+#include "keyloupe-jet/Session.h"
 
 #include "com/Status.h"
 #include "dao/Dao.h"
@@ -59,6 +60,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, std::istream& in) {
     dao::registerEngineClasses();
+    unreadParts().clear();
+    // Nothing read in part passes for a whole read: each part is a warning, and the status says so.
+    auto warnUnread = [&](int status) {
+        for (const std::string& part : unreadParts())
+            err << ProgramName << ": warning: " << part << '\n';
+        return unreadParts().empty() || status == 1 ? status : DamagedExitStatus;
+    };
     try {
         Invocation invocation = parseArguments(args);
         int status = 0;
@@ -74,13 +82,13 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         else
             invocation.command->handler(invocation, out);
         out.flush();
-        return status;
+        return warnUnread(status);
     } catch (const com::ComError& e) {
         err << ProgramName << ": " << com::errorMessage(e.status(), e.description()) << '\n';
     } catch (const std::exception& e) {
         err << ProgramName << ": " << e.what() << '\n';
     }
-    return 1;
+    return warnUnread(1);
 }
 
 } // namespace jettool

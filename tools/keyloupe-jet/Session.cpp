@@ -1,5 +1,6 @@
 #include "keyloupe-jet/Session.h"
 
+#include "dao/AuditFacts.h"
 #include "jet/DaoDS.h"
 
 #include <cctype>
@@ -26,7 +27,17 @@ Session::Session(const GlobalOptions& options)
     : Session(options.daoVersion, requireWorkgroup(options), options.user, options.password) {}
 
 dao::DatabasePtr Session::openDatabase(const std::string& path, bool readOnly) {
-    return workspace_->OpenDatabase(path, com::Variant(false), com::Variant(readOnly), com::Variant());
+    dao::DatabasePtr db =
+        workspace_->OpenDatabase(path, com::Variant(false), com::Variant(readOnly), com::Variant());
+    if (db->AuditOnly())
+        for (std::string& part : dao::ReadCatalogueFacts(db).unread)
+            unreadParts().push_back(std::move(part));
+    return db;
+}
+
+std::vector<std::string>& unreadParts() {
+    static std::vector<std::string> parts;
+    return parts;
 }
 
 std::shared_ptr<dao::SecuredObject> findObject(dao::Database& db, const std::string& container,

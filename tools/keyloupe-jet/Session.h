@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace jettool {
 
@@ -27,13 +28,17 @@ public:
     dao::Workspace& workspace() { return *workspace_; }
     const dao::WorkspacePtr& workspacePtr() const { return workspace_; }
 
-    // Opens a database shared (not exclusive); read-only when asked.
+    // Opens a database shared (not exclusive); read-only when asked. What of a genuine database and its
+    // workgroup file could not be read is added to unreadParts().
     dao::DatabasePtr openDatabase(const std::string& path, bool readOnly);
 
 private:
     dao::DBEnginePtr engine_;
     dao::WorkspacePtr workspace_;
 };
+
+// What the commands of this run could not read of the genuine files they opened, one sentence each.
+std::vector<std::string>& unreadParts();
 
 // The container itself when object is the container-row marker ContainerObjectName, else the document
 // of that name in the container.

@@ -31,6 +31,34 @@ void sortByName(std::vector<std::uint32_t>& list, const auto& nameOf) {
     });
 }
 
+std::string rowsText(std::size_t n) {
+    return n == 1 ? "1 row" : std::to_string(n) + " rows";
+}
+
+// What of a table could not be read, added to notes as sentences starting with lead.
+void noteUnread(std::vector<std::string>& notes, const std::string& lead, std::size_t rows, std::size_t pages,
+                const std::string& what, const std::string& consequence = {}) {
+    if (rows > 0)
+        notes.push_back(lead + rowsText(rows) + " of its " + what + " could not be read" + consequence + ".");
+    if (pages > 0)
+        notes.push_back(lead + (pages == 1 ? std::string("1 page") : std::to_string(pages) + " pages") +
+                        " of its " + what + " could not be read" + consequence + ".");
+}
+
+// The accounts every genuine workgroup file holds; a file without one of them is damaged.
+struct BuiltIn {
+    const char* name;
+    bool group;
+};
+constexpr BuiltIn kBuiltIns[] = {
+    {"admin", false}, {"Admins", true}, {"Users", true}, {"Engine", false}, {"Creator", false}};
+
+// The SIDs that are the same in every workgroup: Users, Engine, Creator and admin.
+bool isBuiltInSid(std::string_view sid) {
+    return sid == std::string_view("\x02\x01", 2) || sid == std::string_view("\x02\x03", 2) ||
+           sid == std::string_view("\x02\x04", 2) || sid == std::string_view("\x03\x01", 2);
+}
+
 } // namespace
 
 void refuseWrite(const std::string& path) {
@@ -48,8 +76,12 @@ AuditWorkgroup::AuditWorkgroup(const std::string& path) : path_(path) {
         fail(errSystemDbMissing,
              "Cannot use the workgroup information file '" + path + "': " + e.what() + ".");
     }
+    std::size_t unreadAccounts = raw.tables[0].unreadRows;
     for (const auto& row : raw.tables[0].rows) {
-        if (row[0].empty() || row[1].empty()) continue;
+        if (row[0].empty() || row[1].empty()) {
+            ++unreadAccounts;
+            continue;
+        }
         accounts_.push_back({row[0], row[1], flag(row[2])});
     }
     std::sort(accounts_.begin(), accounts_.end(), [](const AuditAccount& a, const AuditAccount& b) {
@@ -63,6 +95,21 @@ AuditWorkgroup::AuditWorkgroup(const std::string& path) : path_(path) {
         bySid_.emplace(accounts_[i].sid, i);
         (accounts_[i].group ? groups_ : users_).push_back(i);
     }
+    std::string missing;
+    for (const BuiltIn& b : kBuiltIns) {
+        const std::uint32_t a = find(b.name);
+        if (a == npos || accounts_[a].group != b.group)
+            missing += (missing.empty() ? "" : ", ") + std::string(b.name);
+    }
+    if (!missing.empty())
+        fail(errSystemDbMissing, "Cannot use the workgroup information file '" + path +
+                                     "': it is damaged (the built-in accounts every workgroup file holds are "
+                                     "missing: " +
+                                     missing + ").");
+    const std::string lead = "The workgroup information file '" + path + "' is damaged: ";
+    noteUnread(unread_, lead, unreadAccounts, raw.tables[0].unreadPages, "accounts (MSysAccounts)");
+    noteUnread(unread_, lead, raw.tables[1].unreadRows, raw.tables[1].unreadPages,
+               "memberships (MSysGroups)");
     for (const auto& row : raw.tables[1].rows) {
         const std::uint32_t g = findSid(row[0]), u = findSid(row[1]);
         if (g == npos || u == npos || !accounts_[g].group || accounts_[u].group) continue;
@@ -107,6 +154,7 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
     };
     std::vector<Row> rows;
     std::unordered_map<std::int32_t, std::uint32_t> byId;
+    std::size_t knownSids = 0, missingObjectAces = 0;
     try {
         for (const auto& r : raw.tables[0].rows) {
             AuditObject o;
@@ -148,6 +196,8 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
             const auto o = byId.find(objectId);
             const std::string sid = mask.unmask(r[1]);
             const std::uint32_t a = wg.findSid(sid);
+            if (a != npos || isBuiltInSid(sid)) ++knownSids;
+            if (o == byId.end()) ++missingObjectAces;
             if (o == byId.end() || a == npos) { // an orphan: counted and listed, not shown in the rows
                 orphans_.push_back({o == byId.end() ? npos : o->second, objectId, sid, acm, flag(r[3])});
                 continue;
@@ -160,6 +210,25 @@ AuditCatalog::AuditCatalog(AuditWorkspaceStatePtr ws, const std::string& path)
     if (containers_.empty())
         fail(errNotDatabaseFile,
              "Cannot open the database '" + path + "': it is damaged (it has no containers).");
+    // Every genuine database holds entries of the built-in accounts. When not one SID decodes to an
+    // account, the SIDs were not decoded right: in a Jet 4 file the header the mask comes from is damaged.
+    if (aceCount_ > 0 && knownSids == 0)
+        fail(errNotDatabaseFile,
+             "Cannot open the database '" + path +
+                 "': it is damaged (not one of its access control entries names a built-in or known "
+                 "account" +
+                 (raw.info.jetVersion == 4 ? ": its header, from which their SIDs are decoded, is damaged)."
+                                           : ")."));
+    const std::string damaged = "The database '" + path + "' is damaged: ";
+    noteUnread(unread_, damaged, raw.tables[0].unreadRows, raw.tables[0].unreadPages, "objects (MSysObjects)",
+               "; their permissions are not shown");
+    noteUnread(unread_, damaged, raw.tables[1].unreadRows, raw.tables[1].unreadPages,
+               "permissions (MSysACEs)");
+    if (missingObjectAces > 0)
+        unread_.push_back(
+            damaged + std::to_string(missingObjectAces) +
+            (missingObjectAces == 1 ? " access control entry is" : " access control entries are") +
+            " on objects that do not exist; they are listed as \"(object ID)\" under no container.");
 }
 
 std::uint32_t AuditCatalog::findContainer(std::string_view name) const {
@@ -232,6 +301,8 @@ CatalogueFacts AuditCatalog::facts() const {
         return e;
     };
     CatalogueFacts f;
+    f.unread = workgroup().unread();
+    f.unread.insert(f.unread.end(), unread_.begin(), unread_.end());
     for (const Orphan& o : orphans_)
         f.orphanEntries.push_back(entry(o.obj, o.objectId, o.sid, o.acm));
     for (const auto& [obj, sid] : unknownOwners_)

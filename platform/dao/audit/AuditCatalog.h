@@ -45,9 +45,12 @@ public:
     const std::vector<std::uint32_t>& groups() const { return groups_; } // by name
     const std::vector<std::uint32_t>& groupsOf(std::uint32_t user) const { return groupsOf_[user]; }
     const std::vector<std::uint32_t>& membersOf(std::uint32_t group) const { return membersOf_[group]; }
+    // What of the file could not be read, one sentence each; empty when it was read in full.
+    const std::vector<std::string>& unread() const { return unread_; }
 
 private:
     std::string path_;
+    std::vector<std::string> unread_;
     std::vector<AuditAccount> accounts_; // ascending case-insensitive name order
     std::vector<std::uint32_t> users_, groups_;
     std::vector<std::vector<std::uint32_t>> groupsOf_, membersOf_;
@@ -135,6 +138,7 @@ private:
     };
     std::vector<Orphan> orphans_;
     std::vector<std::pair<std::uint32_t, std::string>> unknownOwners_; // object index, owner SID
+    std::vector<std::string> unread_; // what of the database could not be read
 };
 using AuditCatalogPtr = std::shared_ptr<const AuditCatalog>;
 

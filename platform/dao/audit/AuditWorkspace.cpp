@@ -158,8 +158,13 @@ WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& en
     state->name = name;
     state->workgroup = std::make_shared<AuditWorkgroup>(systemDb);
     state->user = state->workgroup->find(userName);
-    if (state->user == npos || state->workgroup->at(state->user).group)
-        fail(errBadLogin, "Not a valid account name or password.");
+    if (state->user == npos || state->workgroup->at(state->user).group) {
+        // The account may be one of the rows that could not be read: say so.
+        std::string why;
+        for (const std::string& u : state->workgroup->unread())
+            why += " " + u;
+        fail(errBadLogin, "Not a valid account name or password." + why);
+    }
     return std::make_shared<AuditWorkspace>(std::move(state));
 }
 

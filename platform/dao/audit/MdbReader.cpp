@@ -1,17 +1,22 @@
 #include "dao/audit/MdbReader.h"
 
+#include "dao/audit/JetPages.h"
+
 #include <mdbtools.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <strings.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,10 +25,11 @@
 namespace dao::audit {
 namespace {
 
-// Jet's own limit is 2 GiB; a catalogue table never holds more rows than objects x accounts allow.
-constexpr std::uint64_t kMaxFileSize = 2ull << 30;
+// A catalogue table never holds more rows than objects x accounts allow.
 constexpr std::size_t kMaxRows = 16u << 20;
 constexpr std::size_t kMaxTransfer = 1u << 30;
+// Starts the child's own lines on its stderr (see markTable).
+constexpr char kTableMark = '\x1e';
 
 // --- The pipe protocol: tagged records, integers little-endian ---------------------------------------
 
@@ -160,18 +166,29 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
     mdb_free_tabledef(table);
 }
 
-[[noreturn]] void runChild(int fd, std::uint64_t size, int out, const std::vector<TableRequest>& requests) {
+// Tells the parent which table the lines libmdb writes to stderr from now on belong to.
+void markTable(std::size_t index) {
+    const std::string mark = std::string(1, kTableMark) + std::to_string(index) + "\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, mark.data(), mark.size());
+}
+
+[[noreturn]] void runChild(int fd, std::uint64_t size, int out, int err, pid_t parent,
+                           std::chrono::seconds deadline, const std::vector<TableRequest>& requests) {
+    if (!bindReaderToParent(parent)) _exit(4);
     Writer w(out);
     const int devnull = ::open("/dev/null", O_RDWR);
     if (devnull >= 0) {
         ::dup2(devnull, STDIN_FILENO);
         ::dup2(devnull, STDOUT_FILENO);
-        ::dup2(devnull, STDERR_FILENO); // libmdb's warnings about damaged pages
     }
-#if !defined(__SANITIZE_ADDRESS__)
-    rlimit mem{8ull << 30, 8ull << 30}; // a runaway allocation fails here, not in the whole machine
-    ::setrlimit(RLIMIT_AS, &mem);
-#endif
+    ::dup2(err, STDERR_FILENO); // libmdb's warnings about damaged pages and rows go to the parent
+    limitReaderMemory(size);
+    // The deadline counts the child's processor time, so a loaded machine does not cut a healthy read
+    // short; a loop ends with SIGXCPU. No core file: the child holds a copy of the parent's memory.
+    const auto seconds = static_cast<rlim_t>(deadline.count());
+    rlimit cpu{seconds, seconds + 1}, core{0, 0};
+    ::setrlimit(RLIMIT_CPU, &cpu);
+    ::setrlimit(RLIMIT_CORE, &core);
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (map == MAP_FAILED) childFail(w, std::string("it cannot be mapped: ") + std::strerror(errno));
     MdbHandle* mdb = mdb_open_buffer(map, size, MDB_NOFLAGS);
@@ -181,8 +198,10 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
     w.tag('I');
     w.u32(mdb->f->jet_version == MDB_VER_JET3 ? 3 : 4);
     w.u32(mdb->f->lang_id);
-    for (const TableRequest& r : requests)
-        readTable(mdb, w, r);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        markTable(i);
+        readTable(mdb, w, requests[i]);
+    }
     w.tag('D');
     w.flush();
     _exit(0);
@@ -190,36 +209,113 @@ void readTable(MdbHandle* mdb, Writer& w, const TableRequest& req) {
 
 // --- The parent --------------------------------------------------------------------------------------
 
+// What the child writes to stderr: the first lines are kept for the error text, rows libmdb skipped
+// as undecodable are counted per table, and a read past the file's end stops the child at once.
+class StderrWatch {
+public:
+    explicit StderrWatch(std::size_t tables) : unread_(tables, 0), unreadPages_(tables, 0) {}
+
+    void feed(const char* p, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (p[i] != '\n') {
+                if (line_.size() < kMaxLine) line_.push_back(p[i]);
+                continue;
+            }
+            take(line_);
+            line_.clear();
+        }
+    }
+    void finish() {
+        if (!line_.empty()) take(line_);
+        line_.clear();
+    }
+    bool pastEnd() const { return pastEnd_; }
+    std::uint64_t pastEndOffset() const { return pastEndOffset_; }
+    std::size_t unread(std::size_t table) const { return unread_[table]; }
+    std::size_t unreadPages(std::size_t table) const { return unreadPages_[table]; }
+    // " (the reader said: ...)" or nothing.
+    std::string said() const {
+        if (first_.empty()) return {};
+        std::string s = " (the reader said: ";
+        for (std::size_t i = 0; i < first_.size(); ++i)
+            s += (i ? " / " : "") + first_[i];
+        return s + ")";
+    }
+
+private:
+    static constexpr std::size_t kMaxLine = 240, kKeptLines = 4;
+
+    void take(const std::string& line) {
+        if (!line.empty() && line[0] == kTableMark) {
+            table_ = std::strtoul(line.c_str() + 1, nullptr, 10);
+            return;
+        }
+        if (const auto at = line.find(" is beyond EOF"); at != std::string::npos && !pastEnd_) {
+            pastEnd_ = true;
+            const auto num = line.rfind(' ', at - 1);
+            pastEndOffset_ =
+                std::strtoull(line.c_str() + (num == std::string::npos ? 0 : num + 1), nullptr, 10);
+        }
+        if (line.find("mdb_crack_row") != std::string::npos && table_ < unread_.size()) ++unread_[table_];
+        // A page the table's map names that is not one of its data pages: libmdb skips its rows.
+        if (line.find("from map doesn't match") != std::string::npos && table_ < unread_.size())
+            ++unreadPages_[table_];
+        if (first_.size() < kKeptLines && line.find_first_not_of("= \t") != std::string::npos) {
+            std::string shown;
+            for (const char c : line)
+                shown += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+            first_.push_back(shown);
+        }
+    }
+
+    std::string line_;
+    std::vector<std::string> first_;
+    std::vector<std::size_t> unread_, unreadPages_;
+    std::size_t table_ = static_cast<std::size_t>(-1);
+    bool pastEnd_ = false;
+    std::uint64_t pastEndOffset_ = 0;
+};
+
 struct Child {
     pid_t pid = -1;
     int out = -1;
+    int err = -1;
 };
 
-std::string collect(Child& c, std::chrono::steady_clock::time_point deadline, bool& timedOut) {
-    std::string data;
+enum class Ending { Done, TimedOut, TooLarge, PastEnd };
+
+Ending collect(Child& c, std::chrono::steady_clock::time_point deadline, std::string& data,
+               StderrWatch& watch) {
     char buf[1 << 16];
-    for (;;) {
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
                 .count();
-        if (left <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd p{c.out, POLLIN, 0};
-        const int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 1000)));
+        if (left <= 0) return Ending::TimedOut;
+        pollfd p[2] = {{outOpen ? c.out : -1, POLLIN, 0}, {errOpen ? c.err : -1, POLLIN, 0}};
+        const int r = ::poll(p, 2, static_cast<int>(std::min<long long>(left, 1000)));
         if (r < 0 && errno == EINTR) continue;
-        if (r == 0) continue;
-        const ssize_t n = ::read(c.out, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
-        if (data.size() > kMaxTransfer) {
-            timedOut = true;
-            break;
+        if (r <= 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (p[i].fd < 0 || p[i].revents == 0) continue;
+            const ssize_t n = ::read(p[i].fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                (i == 0 ? outOpen : errOpen) = false;
+                continue;
+            }
+            if (i == 0) {
+                data.append(buf, static_cast<std::size_t>(n));
+                if (data.size() > kMaxTransfer) return Ending::TooLarge;
+            } else {
+                watch.feed(buf, static_cast<std::size_t>(n));
+                if (watch.pastEnd()) return Ending::PastEnd;
+            }
         }
     }
-    return data;
+    watch.finish();
+    return watch.pastEnd() ? Ending::PastEnd : Ending::Done;
 }
 
 int reap(pid_t pid, bool kill) {
@@ -270,6 +366,39 @@ MdbReadResult parse(const std::string& data, const std::vector<TableRequest>& re
 
 } // namespace
 
+bool bindReaderToParent(pid_t parent) {
+    // The signal is asked for first, then the parent checked: a parent that died before the request
+    // has already handed the child to another process, and no signal would ever come.
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return false;
+    return ::getppid() == parent;
+}
+
+std::uint64_t readerMemoryBudget(std::uint64_t fileSize) {
+    // The file is mapped once, libmdb holds a few copies of pages and the catalogue's rows.
+    return (128ull << 20) + 4 * fileSize;
+}
+
+void limitReaderMemory(std::uint64_t fileSize) {
+    // The child starts with its parent's address space (under AddressSanitizer, terabytes of shadow
+    // reserved up front); the budget comes on top of what is mapped now.
+    std::uint64_t mapped = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        unsigned long long pages = 0;
+        if (std::fscanf(statm, "%llu", &pages) == 1)
+            mapped = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+        std::fclose(statm);
+    }
+    const rlim_t limit = mapped + readerMemoryBudget(fileSize);
+    rlimit mem{limit, limit};
+    ::setrlimit(RLIMIT_AS, &mem);
+}
+
+std::chrono::seconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds base) {
+    // A healthy catalogue is read in milliseconds; a second for every 4 MiB leaves room for a large
+    // file, and a loop is cut off soon.
+    return base + std::chrono::seconds(fileSize / (4u << 20));
+}
+
 MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequest>& requests,
                             std::chrono::seconds baseDeadline) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -282,55 +411,74 @@ MdbReadResult readJetTables(const std::string& path, const std::vector<TableRequ
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw std::runtime_error(std::strerror(errno));
     const auto size = static_cast<std::uint64_t>(st.st_size);
-    std::string header(std::min<std::uint64_t>(size, 4096), '\0');
-    if (::pread(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()))
-        throw std::runtime_error("its header cannot be read");
-    if (header.size() < 0x15 ||
-        (header.compare(4, 15, "Standard Jet DB") != 0 && header.compare(4, 13, "Jet System DB") != 0))
-        throw std::runtime_error("it has no Jet header");
-    const int version = header[0x14];
-    if (version != 0 && version != 1) throw std::runtime_error("its Jet version is unknown");
-    const std::uint32_t pageSize = version == 0 ? 2048 : 4096;
-    if (size > kMaxFileSize) throw std::runtime_error("it is larger than a Jet file can be");
-    if (size < 4ull * pageSize || size % pageSize != 0)
-        throw std::runtime_error("it is truncated (its size is not a whole number of pages)");
-    header.resize(pageSize);
+    JetPageFacts pages = checkJetPages(fd, size);
 
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) throw std::runtime_error(std::strerror(errno));
+    int outFds[2], errFds[2];
+    if (::pipe2(outFds, O_CLOEXEC) != 0) throw std::runtime_error(std::strerror(errno));
+    if (::pipe2(errFds, O_CLOEXEC) != 0) {
+        ::close(outFds[0]);
+        ::close(outFds[1]);
+        throw std::runtime_error(std::strerror(errno));
+    }
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
+        for (const int f : {outFds[0], outFds[1], errFds[0], errFds[1]})
+            ::close(f);
         throw std::runtime_error(std::string("no reader process: ") + std::strerror(errno));
     }
     if (pid == 0) {
-        ::close(pipeFds[0]);
-        runChild(fd, size, pipeFds[1], requests);
+        ::close(outFds[0]);
+        ::close(errFds[0]);
+        runChild(fd, size, outFds[1], errFds[1], parent, readerDeadline(size, baseDeadline), requests);
     }
-    ::close(pipeFds[1]);
-    Child child{pid, pipeFds[0]};
-    // Generous for a healthy file (a 2 GiB file is read in well under a minute); a loop is cut off.
-    const auto deadline =
-        std::chrono::steady_clock::now() + baseDeadline + std::chrono::seconds(size / (20u << 20));
-    bool timedOut = false;
+    ::close(outFds[1]);
+    ::close(errFds[1]);
+    Child child{pid, outFds[0], errFds[0]};
+    // The child's own limit is processor time; the wall clock only stops a child that waits for nothing.
+    const auto limit = readerDeadline(size, baseDeadline);
+    const auto wallLimit = 3 * limit + std::chrono::seconds(5);
+    StderrWatch watch(requests.size());
     std::string data;
+    Ending ending = Ending::Done;
     try {
-        data = collect(child, deadline, timedOut);
+        ending = collect(child, std::chrono::steady_clock::now() + wallLimit, data, watch);
     } catch (...) {
         ::close(child.out);
+        ::close(child.err);
         reap(pid, true);
         throw;
     }
     ::close(child.out);
-    const int status = reap(pid, timedOut);
-    if (timedOut) throw std::runtime_error("it is damaged (reading its catalogue did not finish)");
+    ::close(child.err);
+    const int status = reap(pid, ending != Ending::Done);
+    const std::string unfinished =
+        "it is damaged (reading its catalogue did not finish within " + std::to_string(limit.count()) + " s)";
+    switch (ending) {
+    case Ending::PastEnd:
+        throw std::runtime_error("it is truncated (its catalogue refers to page " +
+                                 std::to_string(watch.pastEndOffset() / pages.pageSize) +
+                                 ", but it has only " + std::to_string(pages.pageCount) + " pages)");
+    case Ending::TimedOut:
+        throw std::runtime_error(unfinished + watch.said());
+    case Ending::TooLarge:
+        throw std::runtime_error("it is damaged (its catalogue is larger than Jet allows)" + watch.said());
+    case Ending::Done:
+        break;
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
+        throw std::runtime_error(unfinished + watch.said());
     if (WIFSIGNALED(status))
-        throw std::runtime_error("it is damaged (reading its catalogue stopped at a fault)");
+        throw std::runtime_error("it is damaged (reading its catalogue stopped at a fault, signal " +
+                                 std::to_string(WTERMSIG(status)) + ")" + watch.said());
     MdbReadResult result = parse(data, requests);
     if (result.tables.size() != requests.size()) throw std::runtime_error("it is damaged");
-    result.info.pageSize = pageSize;
-    result.info.header = std::move(header);
+    for (std::size_t i = 0; i < result.tables.size(); ++i) {
+        result.tables[i].unreadRows = watch.unread(i);
+        result.tables[i].unreadPages = watch.unreadPages(i);
+    }
+    result.info.pageSize = pages.pageSize;
+    result.info.header = std::move(pages.header);
     return result;
 }
 

@@ -1,6 +1,8 @@
 // keyloupe-jet on the genuine Jet pairs in shared/jet-samples: the reading commands print every row
 // with the usual formats, the writing ones fail with the read-only error. Row counts are
 // (containers + documents) x accounts, counted from the files' raw MSysObjects and MSysAccounts.
+#include "keyloupe-jet/JetTool.h"
+#include "support/Engine.h"
 #include "support/ToolRun.h"
 
 namespace {
@@ -63,6 +65,32 @@ TEST_F(GenuineFilesTest, WritingCommandsFailWithTheReadOnlyError) {
         EXPECT_EQ(r.status, 1) << args[2];
         EXPECT_NE(r.err.find("genuine Jet files are opened read-only for audit"), std::string::npos) << r.err;
     }
+}
+
+// A copy of which one row of MSysACEs cannot be decoded: every command that reads it warns on stderr and
+// ends with the status of a partial read; findings and the report say so first.
+TEST_F(GenuineFilesTest, WhatCannotBeReadIsAWarningAndAStatus) {
+    TempDir dir;
+    std::string bytes = readBytes(sample("testV1997.mdb"));
+    bytes[19 * 2048 + 2044] = '\xFF';
+    const std::string damaged = dir.file("damaged.mdb");
+    writeBytes(damaged, bytes);
+    const std::string warning = "keyloupe-jet: warning: The database '" + damaged +
+                                "' is damaged: 1 row of its permissions (MSysACEs) could not be read.\n";
+    for (const char* command : {"dump", "findings", "report"}) {
+        const ToolResult r = runTool({"--workgroup", sample("Database41-System.mdw"), command, damaged});
+        EXPECT_EQ(r.status, jettool::DamagedExitStatus) << command << ": " << r.err;
+        EXPECT_EQ(r.err, warning) << command;
+    }
+    const ToolResult findings =
+        runTool({"--workgroup", sample("Database41-System.mdw"), "findings", damaged});
+    EXPECT_EQ(findings.out.substr(0, findings.out.find('\n')),
+              "[damaged] The database '" + damaged +
+                  "' is damaged: 1 row of its permissions (MSysACEs) could not be read.");
+    const ToolResult html =
+        runTool({"--workgroup", sample("Database41-System.mdw"), "report", "--format", "html", damaged});
+    EXPECT_LT(html.out.find("<p><b>Damaged:</b> The database"), html.out.find("<h2>Summary</h2>"))
+        << html.out;
 }
 
 } // namespace
