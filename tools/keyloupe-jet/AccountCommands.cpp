@@ -4,6 +4,8 @@
 #include "keyloupe-jet/Options.h"
 #include "keyloupe-jet/Session.h"
 
+#include "security/SafeText.h"
+
 namespace jettool {
 
 using com::Variant;
@@ -74,17 +76,17 @@ void cmdAccounts(const Invocation& inv, std::ostream& out) {
     const int userCount = users->Count();
     for (int i = 0; i < userCount; ++i) {
         dao::UserPtr user = users->Item(Variant(std::int32_t{i}));
-        out << "U\t" << user->Name();
+        out << "U\t" << TextField(user->Name());
         dao::GroupsPtr groups = user->Groups();
         const int groupCount = groups->Count();
         for (int j = 0; j < groupCount; ++j)
-            out << '\t' << groups->Item(Variant(std::int32_t{j}))->Name();
+            out << '\t' << TextField(groups->Item(Variant(std::int32_t{j}))->Name());
         out << '\n';
     }
     dao::GroupsPtr groups = ws.Groups();
     const int groupCount = groups->Count();
     for (int i = 0; i < groupCount; ++i)
-        out << "G\t" << groups->Item(Variant(std::int32_t{i}))->Name() << '\n';
+        out << "G\t" << TextField(groups->Item(Variant(std::int32_t{i}))->Name()) << '\n';
 }
 
 } // namespace jettool

@@ -5,6 +5,7 @@
 
 #include "com/Status.h"
 #include "dao/Dao.h"
+#include "security/SafeText.h"
 
 #include <exception>
 #include <iostream>
@@ -76,9 +77,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out.flush();
         return status;
     } catch (const com::ComError& e) {
-        err << ProgramName << ": " << com::errorMessage(e.status(), e.description()) << '\n';
+        err << ProgramName << ": " << VisibleText(com::errorMessage(e.status(), e.description())) << '\n';
     } catch (const std::exception& e) {
-        err << ProgramName << ": " << e.what() << '\n';
+        // A message may quote a name or path from a file: one line, nothing a terminal acts on.
+        err << ProgramName << ": " << VisibleText(e.what()) << '\n';
     }
     return 1;
 }
