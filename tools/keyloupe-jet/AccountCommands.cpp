@@ -27,7 +27,9 @@ void cmdCreateDatabase(const Invocation& inv, std::ostream&) {
 void cmdAddUser(const Invocation& inv, std::ostream&) {
     Session session(inv.global);
     dao::Workspace& ws = session.workspace();
-    Variant password = inv.hasArg(2) ? Variant(inv.arg(2)) : Variant();
+    Variant password = inv.newPassword ? Variant(*inv.newPassword)
+                       : inv.hasArg(2) ? Variant(inv.arg(2))
+                                       : Variant();
     ws.Users()->Append(ws.CreateUser(Variant(inv.arg(0)), Variant(inv.arg(1)), password));
 }
 
@@ -60,7 +62,10 @@ void cmdRemoveMember(const Invocation& inv, std::ostream&) {
 
 void cmdSetPassword(const Invocation& inv, std::ostream&) {
     Session session(inv.global);
-    session.workspace().Users()->Item(Variant(inv.global.user))->NewPassword(inv.global.password, inv.arg(0));
+    session.workspace()
+        .Users()
+        ->Item(Variant(inv.global.user))
+        ->NewPassword(inv.global.password, inv.newPassword ? *inv.newPassword : inv.arg(0));
 }
 
 void cmdClearPassword(const Invocation& inv, std::ostream&) {
