@@ -5,6 +5,7 @@
 #include "support/ToolRun.h"
 
 #include <algorithm>
+#include <unistd.h>
 
 using namespace kltest;
 
@@ -102,6 +103,24 @@ TEST_F(HostileNames, CsvNeutralisesFormulasAndTextStaysExact) {
     }
     EXPECT_NE(text.out.find("\t=HYPERLINK(\"x\")\t"), std::string::npos);
     EXPECT_NE(text.out.find("\t@SUM(1)\t"), std::string::npos);
+}
+
+class HostilePaths : public TempDirTest {};
+
+TEST_F(HostilePaths, ASymlinkLoopIsNamedAsSuch) {
+    ASSERT_EQ(runTool({"create-workgroup", path("w.mdw")}).status, 0);
+    ASSERT_EQ(::symlink(path("b").c_str(), path("a").c_str()), 0);
+    ASSERT_EQ(::symlink(path("a").c_str(), path("b").c_str()), 0);
+    const std::string loop = ": its path is a loop of symbolic links (or passes through too many of them).\n";
+    const ToolResult asDatabase = runTool({"dump", path("a"), "--workgroup", path("w.mdw")});
+    const ToolResult asWorkgroup = runTool({"accounts", "--workgroup", path("a")});
+    for (const ToolResult* r : {&asDatabase, &asWorkgroup}) {
+        EXPECT_EQ(r->status, 1);
+        EXPECT_NE(r->err.find("Could not open file '" + path("a") + "'" + loop), std::string::npos) << r->err;
+    }
+    // A path that leads nowhere is still a file not found.
+    EXPECT_NE(runTool({"dump", path("none"), "--workgroup", path("w.mdw")}).err.find("Could not find file"),
+              std::string::npos);
 }
 
 } // namespace
