@@ -65,6 +65,11 @@ std::string hex(const char* format, unsigned value) {
 
 constexpr char32_t FirstStrongIsolate = 0x2068, PopDirectionalIsolate = 0x2069;
 
+// Printable ASCII without a backslash: what every form leaves as it is (the common case, checked first).
+bool plainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
+}
+
 } // namespace
 
 bool IsInvisibleCodePoint(char32_t c) {
@@ -80,6 +85,7 @@ bool IsInvisibleCodePoint(char32_t c) {
 }
 
 std::string TextField(std::string_view text) {
+    if (plainAscii(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -108,6 +114,7 @@ std::string TextField(std::string_view text) {
 }
 
 std::string VisibleText(std::string_view text) {
+    if (plainAscii(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
