@@ -173,13 +173,14 @@ void printHelp(std::ostream& out) {
         << "  --password-stdin   read the password from the first line of standard input\n"
         << "  --new-password-stdin  (set-password, add-user) read the new password from the next line of\n"
         << "                     standard input (after the login password with --password-stdin), or at a\n"
-        << "                     terminal ask for it twice without echo\n\n"
-        << "Passwords given as arguments (--password TEXT, set-password NEW, add-user's PASSWORD) can be\n"
-        << "read by every user of the machine while the command runs (ps, /proc) and stay in the shell's\n"
-        << "history. The safe ways are the prompt and the two -stdin options.\n"
+        << "                     terminal ask for it twice without echo\n"
+
         << "  --dao 3.5|3.6      engine version (default 3.6)\n"
         << "  --help             this text\n"
         << "  --version          the version\n\n"
+        << "Passwords given as arguments (--password TEXT, set-password NEW, add-user's PASSWORD) can be\n"
+        << "read by every user of the machine while the command runs (ps, /proc) and stay in the shell's\n"
+        << "history. The safe ways are the prompt and the two -stdin options.\n\n"
         << "Commands:\n";
     for (const CommandSpec& spec : commandTable()) {
         out << "  " << spec.name;

@@ -4,9 +4,11 @@
 #include "support/ToolRun.h"
 
 #include <csignal>
+#include <fstream>
 #include <iostream>
 #include <poll.h>
 #include <pty.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -60,6 +62,19 @@ TEST_F(PasswordInput, NewPasswordsComeFromStandardInput) {
     EXPECT_TRUE(logsIn("bob", "bob3"));
     EXPECT_FALSE(logsIn("bob", "bob2"));
     EXPECT_FALSE(logsIn("eve", ""));
+}
+
+TEST(PasswordHelp, HelpAndManPageSayWhichWaysAreSafe) {
+    const std::string help = runTool({"--help"}).out;
+    std::ifstream file(KEYLOUPE_JET_MAN_PAGE);
+    std::stringstream man;
+    man << file.rdbuf();
+    for (const char* phrase :
+         {"--password-stdin", "--new-password-stdin", "The safe ways are", "leading apostrophe"})
+        EXPECT_NE(help.find(phrase), std::string::npos) << phrase;
+    for (const char* phrase : {"\\-\\-password\\-stdin", "\\-\\-new\\-password\\-stdin", "The safe ways are",
+                               "leading\napostrophe"})
+        EXPECT_NE(man.str().find(phrase), std::string::npos) << phrase;
 }
 
 bool echoOn(int fd) {
