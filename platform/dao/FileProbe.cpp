@@ -11,7 +11,9 @@ namespace dao {
 FileProbe probeFile(const std::string& path) {
     const std::string quoted = "'" + path + "'";
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {FileFamily::Missing, "Could not find file " + quoted + "."};
+    if (::stat(path.c_str(), &st) != 0)
+        return {errno == ENOENT || errno == ENOTDIR ? FileFamily::Missing : FileFamily::Unreadable,
+                unreachableFileText(path, errno)};
     if (!S_ISREG(st.st_mode)) return {FileFamily::NotAFile, quoted + " is not a file."};
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -30,6 +32,15 @@ FileProbe probeFile(const std::string& path) {
     if (got == static_cast<ssize_t>(sizeof h) && std::memcmp(h + 4, "Standard ACE DB", 15) == 0)
         return {FileFamily::Ace, {}};
     return {FileFamily::Other, {}};
+}
+
+std::string unreachableFileText(const std::string& path, int error) {
+    const std::string quoted = "'" + path + "'";
+    if (error == ENOENT || error == ENOTDIR) return "Could not find file " + quoted + ".";
+    if (error == ELOOP)
+        return "Could not open file " + quoted +
+               ": its path is a loop of symbolic links (or passes through too many of them).";
+    return "Could not open file " + quoted + ": " + std::strerror(error) + ".";
 }
 
 std::string notJetFileText(const std::string& path) {

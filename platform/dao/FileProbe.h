@@ -20,6 +20,10 @@ inline bool isGenuineJet(FileFamily f) {
     return f == FileFamily::Jet3 || f == FileFamily::Jet4;
 }
 
+// Why stat or open failed with error on path: "Could not find file 'p'." when it does not exist, else
+// "Could not open file 'p': " and the reason (a loop of symbolic links is named as such).
+std::string unreachableFileText(const std::string& path, int error);
+
 // The texts shared by both engines for a file neither of them reads.
 std::string notJetFileText(const std::string& path); // "'p' is not a Jet database or workgroup file."
 std::string aceFileText(const std::string& path);    // an Access 2007+ file

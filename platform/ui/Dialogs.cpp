@@ -26,6 +26,7 @@ void showMessage(const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, applicationTitle(), text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText); // a path or name in the text shows as it is, never as markup
     box.exec();
 }
 
@@ -39,6 +40,7 @@ Answer confirm(const QString& text) {
     }
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text,
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setTextFormat(Qt::PlainText);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;

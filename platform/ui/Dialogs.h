@@ -16,7 +16,8 @@ namespace ui {
 
 enum class Answer { Yes, No, Cancel };
 
-// A plain message box with an OK button.
+// A plain message box with an OK button. This box and the "Confirm" box show their text as plain text:
+// a path or name in it is never taken for markup.
 void showMessage(const QString& text);
 
 // The "Confirm" box: question icon, buttons Yes, No and Cancel.

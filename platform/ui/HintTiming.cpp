@@ -1,5 +1,7 @@
 #include "ui/HintTiming.h"
 
+#include <QTextDocument>
+
 namespace ui {
 namespace {
 HintTiming g_timing;
@@ -10,6 +12,10 @@ void setHintTiming(const HintTiming& timing) {
 }
 const HintTiming& hintTiming() {
     return g_timing;
+}
+
+QString plainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
 }
 
 } // namespace ui

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -45,6 +46,9 @@ bool fileExists(const QString& path) {
 TForm1::TForm1(const QString& settingsFile, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), m_settingsFile(settingsFile) {
     ui->setupUi(this);
+    // Labels that show file names or messages about files: plain text, never markup.
+    for (QLabel* label : {ui->lb_Summary, ui->lb_AuditNote, ui->lb_FindingsSummary})
+        label->setTextFormat(Qt::PlainText);
     CreatePopupMenus();
     ConnectHandlers();
     FormCreate();

@@ -11,6 +11,7 @@
 #include "security/Findings.h"
 #include "ui/Cursor.h"
 #include "ui/Dialogs.h"
+#include "ui/HintTiming.h"
 #include "ui_fm_Main.h"
 #include "util/KaFileUtils.h"
 
@@ -106,7 +107,7 @@ bool TForm1::ReadFindings() {
         auto* item = new QTreeWidgetItem(ui->tv_Findings,
                                          {QString::fromLatin1(severityIcon(f.Severity)),
                                           QString::fromStdString(f.Where), QString::fromStdString(f.What)});
-        item->setToolTip(2, QString::fromStdString(f.What));
+        item->setToolTip(2, ui::plainToolTip(QString::fromStdString(f.What)));
     }
     QString summary = m_findings->Findings.empty()
                           ? QStringLiteral("No findings.")

@@ -2,6 +2,7 @@
 #include "app/AppObjects.h"
 #include "app/CommandLine.h"
 #include "app/KeyloupeApplication.h"
+#include "app/QuitOnSignals.h"
 #include "app/fm_Main.h"
 
 #include "dao/Dao.h"
@@ -26,5 +27,10 @@ int main(int argc, char** argv) {
     auto objects = CreateAppObjects(SettingsFileLocation(
         RunningExecutablePath(), QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)));
     objects->Form1->show();
+    // A session that ends saves the settings as "&Quit" does; an open dialog is left with the rest.
+    TQuitOnSignals quitOnSignals([&objects] {
+        objects->Form1->close();
+        QCoreApplication::quit();
+    });
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "grids/PermsGrid.h"
 
 #include "security/PermissionColumns.h"
+#include "security/SafeText.h"
 
 #include <QAbstractButton>
 #include <QFontMetrics>
@@ -72,8 +73,13 @@ QString PermsCellHint(const TStringGrid& grid, int displayRow, int displayCol) {
     if (r < 0 || r >= grid.rowCount()) return {};
     const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(c)];
     const QString caption = QString::fromLatin1(info.Caption.data(), qsizetype(info.Caption.size()));
-    return grid.cell(colContainer, r) + QStringLiteral(": ") + grid.cell(colObjectName, r) +
-           QStringLiteral("   ") + grid.cell(colUGName, r) + QStringLiteral("   \r\n") + caption +
-           QStringLiteral("  Enbl: ") + QString::fromStdString(PermHex(info.EnableMask)) +
-           QStringLiteral(" Dsbl: ") + QString::fromStdString(PermHex(info.DisableMask));
+    // Names from the file, shown visibly and isolated: a bidi control or a zero-width character in one
+    // cannot make the hint read as another row's.
+    const auto shown = [&](int col) {
+        return QString::fromStdString(ShownName(grid.cell(col, r).toStdString()));
+    };
+    return shown(colContainer) + QStringLiteral(": ") + shown(colObjectName) + QStringLiteral("   ") +
+           shown(colUGName) + QStringLiteral("   \r\n") + caption + QStringLiteral("  Enbl: ") +
+           QString::fromStdString(PermHex(info.EnableMask)) + QStringLiteral(" Dsbl: ") +
+           QString::fromStdString(PermHex(info.DisableMask));
 }

@@ -1,12 +1,15 @@
 #include "security/AuditReport.h"
 
 #include "dao/FileProbe.h"
+#include "security/SafeText.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
+// Findings' texts and notes come with their names already shown visibly (ShownName); any name taken
+// straight from the catalogue goes through htmlName.
 std::string html(const std::string& s) {
     std::string out;
     out.reserve(s.size());
@@ -29,6 +32,10 @@ std::string html(const std::string& s) {
         }
     }
     return out;
+}
+
+std::string htmlName(const std::string& s) {
+    return html(ShownName(s));
 }
 
 // $00BBGGRR as #RRGGBB.
@@ -104,23 +111,26 @@ const std::vector<std::pair<std::string, std::string>>& PermissionLegend() {
 }
 
 std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string q = "\"";
-    for (const char c : text)
-        q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
+    return CsvCell(text);
+}
+
+// A finding's text on a terminal, which does no bidi layout: without the isolating marks, and with any
+// control or invisible character left shown visibly, so each part stays on its one line.
+std::string lineText(const std::string& s) {
+    return VisibleText(StripIsolates(s));
 }
 
 void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
     for (const std::string& n : F.Unread)
         out << "[damaged] " << n << '\n';
     for (const TFinding& f : F.Findings) {
-        out << '[' << SeverityText(f.Severity) << "] " << f.Where << ": " << f.What << '\n'
-            << "  why: " << f.Why << '\n'
-            << "  what to do: " << f.Action << '\n';
+        out << '[' << SeverityText(f.Severity) << "] " << lineText(f.Where) << ": " << lineText(f.What)
+            << '\n'
+            << "  why: " << lineText(f.Why) << '\n'
+            << "  what to do: " << lineText(f.Action) << '\n';
     }
     for (const std::string& n : F.Notes)
-        out << "[note] " << n << '\n';
+        out << "[note] " << lineText(n) << '\n';
     out << F.Findings.size() << (F.Findings.size() == 1 ? " finding\n" : " findings\n");
 }
 
@@ -129,16 +139,17 @@ void WriteFindingsCsv(std::ostream& out, const TFindingsResult& F) {
     for (const std::string& n : F.Unread)
         out << "damaged,," << CsvField(n) << ",,,,,\r\n";
     for (const TFinding& f : F.Findings)
-        out << SeverityText(f.Severity) << ',' << CsvField(f.Where) << ',' << CsvField(f.What) << ','
-            << CsvField(f.Why) << ',' << CsvField(f.Action) << ',' << CsvField(f.Container) << ','
-            << CsvField(f.Object) << ',' << CsvField(f.Account) << "\r\n";
+        out << SeverityText(f.Severity) << ',' << CsvCell(StripIsolates(f.Where)) << ','
+            << CsvCell(StripIsolates(f.What)) << ',' << CsvCell(StripIsolates(f.Why)) << ','
+            << CsvCell(StripIsolates(f.Action)) << ',' << CsvCell(TextField(f.Container)) << ','
+            << CsvCell(TextField(f.Object)) << ',' << CsvCell(TextField(f.Account)) << "\r\n";
 }
 
 void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TReportSummary& S,
                           const TFindingsResult& F, const std::vector<TReportAccount>& Accounts,
                           const std::vector<TPermRow>& Rows, int Parts) {
     out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Keyloupe audit report: "
-        << html(H.Database) << "</title>\n<style>\n"
+        << htmlName(H.Database) << "</title>\n<style>\n"
         << "body{font-family:sans-serif;font-size:10pt;margin:1.5em}h1{font-size:15pt}h2{font-size:12pt;"
            "margin-top:1.5em}table{border-collapse:collapse}td,th{border:1px solid #999;padding:2px 4px;"
            "vertical-align:top}th{background:#eee}td.c{text-align:center;font-family:monospace}"
@@ -169,7 +180,7 @@ void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary&
         out << "<p><b>Damaged:</b> " << html(n) << "</p>\n";
     out << "<table>\n";
     auto headerRow = [&](const char* term, const std::string& value) {
-        out << "<tr><th align=\"left\">" << term << "</th><td>" << html(value) << "</td></tr>\n";
+        out << "<tr><th align=\"left\">" << term << "</th><td>" << htmlName(value) << "</td></tr>\n";
     };
     headerRow("Database", H.Database + " (" + H.DatabaseKind + ")");
     headerRow("Workgroup file", H.Workgroup + " (" + H.WorkgroupKind + ")");
@@ -212,11 +223,11 @@ void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary&
     for (const auto& a : Accounts)
         if (a.Group) groups.push_back(&a);
     for (const auto* g : groups)
-        out << "<th>" << html(g->Name) << "</th>";
+        out << "<th>" << htmlName(g->Name) << "</th>";
     out << "</tr>\n";
     for (const auto& a : Accounts) {
         if (a.Group) continue;
-        out << "<tr><td>" << html(a.Name) << "</td>";
+        out << "<tr><td>" << htmlName(a.Name) << "</td>";
         for (const auto* g : groups) {
             const bool member = std::find(a.MemberOf.begin(), a.MemberOf.end(), g->Name) != a.MemberOf.end();
             out << "<td class=\"c\" align=\"center\">" << (member ? "Y" : "") << "</td>";
@@ -256,9 +267,9 @@ void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows) {
     // Cells that never wrap: the columns take their content's width and the table fits a landscape page.
     const char* td = "<td class=\"n\">";
     for (const TPermRow& r : Rows) {
-        out << "<tr>" << td << html(r.Container) << "</td>" << td << html(r.ObjectName) << "</td>" << td
-            << r.Kind << "</td>" << td << html(r.UGName) << "</td>" << td << PermHex(r.Explicit) << "</td>"
-            << td << PermHex(r.Effective) << "</td>" << td << r.Inherit << "</td>" << td << r.Owner
+        out << "<tr>" << td << htmlName(r.Container) << "</td>" << td << htmlName(r.ObjectName) << "</td>"
+            << td << r.Kind << "</td>" << td << htmlName(r.UGName) << "</td>" << td << PermHex(r.Explicit)
+            << "</td>" << td << PermHex(r.Effective) << "</td>" << td << r.Inherit << "</td>" << td << r.Owner
             << "</td>";
         for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
             const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;

@@ -57,7 +57,8 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& Header, const 
 void WriteFindingsText(std::ostream& out, const TFindingsResult& Findings);
 void WriteFindingsCsv(std::ostream& out, const TFindingsResult& Findings);
 
-// One CSV field, quoted when it holds a comma, a double quote, CR or LF (RFC 4180).
+// One CSV field, quoted when it holds a comma, a double quote, CR or LF (RFC 4180), and with a leading
+// apostrophe when it would start a spreadsheet formula (CsvCell in security/SafeText.h).
 std::string CsvField(const std::string& text);
 
 // What the letters, "-", "?" and the colour bands of the permissions grid mean, as (term, meaning).

@@ -2,6 +2,7 @@
 
 #include "dao/CatalogueSnapshot.h"
 #include "dao/engine/Names.h"
+#include "security/SafeText.h"
 
 #include <algorithm>
 #include <map>
@@ -24,10 +25,20 @@ bool isWriteColumn(std::string_view caption) {
     return std::find(std::begin(writes), std::end(writes), caption) != std::end(writes);
 }
 
+// Names in a finding's text are shown visibly and isolated (ShownName): a name that only looks like
+// another, or that holds a line break or a bidi control, cannot pass for something else.
 std::string whereOf(const std::string& container, const std::string& object) {
-    if (container.empty()) return object;
-    if (object.empty() || object == ContainerObjectName) return container + " (container)";
-    return container + " \\ " + object;
+    if (container.empty()) return ShownName(object);
+    if (object.empty() || object == ContainerObjectName) return ShownName(container) + " (container)";
+    return ShownName(container) + " \\ " + ShownName(object);
+}
+
+// An account's name in a finding, quoted, and said to be a look-alike when it only looks like a
+// built-in account.
+std::string accountInText(const std::string& name) {
+    const std::string lookAlike = BuiltInLookAlike(name);
+    return "'" + ShownName(name) + "'" +
+           (lookAlike.empty() ? "" : " (not the built-in " + lookAlike + ": a name that only looks like it)");
 }
 
 // The rights a raw value grants on an object, named as the grid's columns.
@@ -171,7 +182,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             group.size() == 1 ? "The Users group holds " + k.Rights + "."
                               : "The Users group holds " + k.Rights + " on " + objects(group.size()) + ": " +
                                     listed(names) + ".",
-            group.size() == 1 ? whereOf(k.Container, k.Object) : k.Container,
+            group.size() == 1 ? whereOf(k.Container, k.Object) : ShownName(k.Container),
             "Users has the same SID in every workgroup file, so anyone who opens the database with any "
             "workgroup, Access's default one included, holds these rights.",
             std::string(group.size() == 1
@@ -213,7 +224,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             std::vector<std::string> names;
             for (const Kept* k : it->second)
                 names.push_back(whereOf(k->Container, k->Object));
-            add(TSeverity::Medium, "admin owns " + objects(names.size()) + ": " + listed(names) + ".", c,
+            add(TSeverity::Medium, "admin owns " + objects(names.size()) + ": " + listed(names) + ".",
+                ShownName(c),
                 "admin has the same SID in every workgroup file, and an owner may always change an object's "
                 "permissions: anyone with Access's default workgroup can give themselves everything on "
                 "these.",
@@ -228,7 +240,8 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             for (const Kept* k : it->second)
                 names.push_back(whereOf(k->Container, k->Object) + " (" + k->Rights + ")");
             add(TSeverity::Medium,
-                "admin holds rights explicitly on " + objects(names.size()) + ": " + listed(names) + ".", c,
+                "admin holds rights explicitly on " + objects(names.size()) + ": " + listed(names) + ".",
+                ShownName(c),
                 "admin has the same SID in every workgroup file, so these rights are open to anyone with "
                 "Access's default workgroup.",
                 "On the Permissions tab, choose \"Remove All Permissions\" on admin's rows of these objects "
@@ -277,7 +290,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             add(TSeverity::High,
                 "The Admins group of Access's default workgroup holds rights on " + objects(names.size()) +
                     ": " + listed(names) + ".",
-                c.empty() ? "objects outside every container" : c,
+                c.empty() ? "objects outside every container" : ShownName(c),
                 "That Admins group has the same SID wherever Access is installed, so anyone with an "
                 "unchanged "
                 "Access installation holds these rights.",
@@ -309,7 +322,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 group.size() == 1 ? "An entry of the unknown SID " + e.sidHex + " holds " + rights + "."
                                   : "Entries of the unknown SID " + e.sidHex + " hold " + rights + " on " +
                                         objects(group.size()) + ": " + listed(namesOf(group)) + ".",
-                group.size() == 1 ? whereOf(e.container, e.object) : e.container,
+                group.size() == 1 ? whereOf(e.container, e.object) : ShownName(e.container),
                 "The account was deleted or belongs to another workgroup; re-created with the same name and "
                 "PID, it has these rights again.",
                 "If the account is not to come back, re-create it with its name and PID, choose \"Remove All "
@@ -323,7 +336,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                     ? "The owner of this object is no account of this workgroup (SID " + e.sidHex + ")."
                     : "The owner of " + objects(group.size()) + " is no account of this workgroup (SID " +
                           e.sidHex + "): " + listed(namesOf(group)) + ".",
-                group.size() == 1 ? whereOf(e.container, e.object) : e.container,
+                group.size() == 1 ? whereOf(e.container, e.object) : ShownName(e.container),
                 "An owner may always change an object's permissions, and whoever re-creates that account "
                 "with "
                 "the same name and PID owns the object again.",
@@ -343,18 +356,19 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
         };
         for (const std::string& u : In.EmptyPasswordUsers) {
             if (inAdmins(u))
-                add(TSeverity::High, "'" + u + "' is a member of Admins and has no password.",
+                add(TSeverity::High, accountInText(u) + " is a member of Admins and has no password.",
                     "workgroup file",
-                    "Anyone who uses this workgroup file can log in as " + u +
+                    "Anyone who uses this workgroup file can log in as " + ShownName(u) +
                         " without a password and administer every database secured with it.",
-                    "Log in as " + u + " and set a password (keyloupe-jet set-password), or remove " + u +
+                    "Log in as " + ShownName(u) +
+                        " and set a password (keyloupe-jet set-password), or remove " + ShownName(u) +
                         " from Admins on the Users/Groups tab (\"Remove User from Group\").",
                     {}, {}, u);
             else
-                add(TSeverity::Medium, "'" + u + "' has no password.", "workgroup file",
-                    "Anyone who uses this workgroup file can log in as " + u +
+                add(TSeverity::Medium, accountInText(u) + " has no password.", "workgroup file",
+                    "Anyone who uses this workgroup file can log in as " + ShownName(u) +
                         " without a password and hold its rights.",
-                    "Log in as " + u +
+                    "Log in as " + ShownName(u) +
                         " and set a password (keyloupe-jet set-password), or delete the user on the "
                         "Users/Groups tab (\"Delete User\").",
                     {}, {}, u);
@@ -375,6 +389,17 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             "Users/Groups "
             "tab (\"Remove User from Group\").",
             {}, {}, "admin");
+
+    // Members of Admins whose names read like a built-in account's.
+    for (const std::string& m : In.AdminsMembers)
+        if (const std::string lookAlike = BuiltInLookAlike(m); !lookAlike.empty())
+            add(TSeverity::Medium, accountInText(m) + " is a member of Admins.", "workgroup file",
+                "Its name reads like the built-in " + lookAlike +
+                    ", so whoever reads a list of accounts, or these findings, may take it for " + lookAlike +
+                    " and overlook an administrator nobody knows of.",
+                "Find out who made it; if nobody needs it, remove it from Admins or delete it on the "
+                "Users/Groups tab (\"Delete User\").",
+                {}, {}, m);
 
     if (In.Genuine)
         for (TFinding& f : r.Findings)

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
 #include <optional>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -70,26 +72,27 @@ bool startsWithIgnoringAsciiCase(const QString& line, const QString& prefix) {
     return true;
 }
 
-// The file's text: UTF-8 (a leading byte-order mark is dropped); a file that is not valid UTF-8 was
-// written in an 8-bit code page and is read as Latin-1, every byte one character.
-QString decodeText(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(bytes);
-}
-
-QStringList splitLines(const QString& text) {
+// The file's lines, each decoded on its own: a line that is valid UTF-8 is UTF-8, any other was
+// written in an 8-bit code page and is read as Latin-1, every byte one character. So one stray byte
+// changes one line, not the whole file. A leading byte-order mark is dropped. CR LF, a lone CR and a
+// lone LF each end a line.
+QStringList decodeLines(QByteArrayView bytes) {
+    if (bytes.startsWith("\xef\xbb\xbf")) bytes = bytes.sliced(3);
     QStringList lines;
-    const qsizetype n = text.size();
+    const auto add = [&lines](QByteArrayView line) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8(line);
+        lines << (utf8.hasError() ? QString::fromLatin1(line) : text);
+    };
+    const qsizetype n = bytes.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] != u'\r' && text[i] != u'\n') continue;
-        lines << text.mid(start, i - start);
-        if (text[i] == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
+        if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+        add(bytes.sliced(start, i - start));
+        if (bytes[i] == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
         start = i + 1;
     }
-    if (start < n) lines << text.mid(start);
+    if (start < n) add(bytes.sliced(start));
     return lines;
 }
 
@@ -97,6 +100,62 @@ QStringList splitLines(const QString& text) {
 bool folderTakesNoNewFile(const QString& fileName) {
     const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
     return ::access(folder.constData(), F_OK) == 0 && ::access(folder.constData(), W_OK | X_OK) != 0;
+}
+
+[[noreturn]] void failWith(int error) {
+    throw std::runtime_error(qt_error_string(error).toStdString());
+}
+
+// Writes all of bytes at offset 0 of fd; false with errno set when a write fails.
+bool writeAll(int fd, QByteArrayView bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Rewrites the file in place, which is not atomic, so the old content is kept in memory and every
+// failure leaves the file as it was: the new content must fit the file size limit, the room a longer
+// file needs is reserved before anything is overwritten, and a write that fails after all puts the old
+// content and length back.
+void rewriteInPlace(const QString& fileName, const QByteArray& bytes) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        throw std::runtime_error(file.errorString().toStdString());
+    const int fd = file.handle();
+    QByteArray old;
+    for (char buffer[65536];;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, old.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failWith(errno);
+        if (n == 0) break;
+        old.append(buffer, n);
+    }
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(bytes.size()) > limit.rlim_cur)
+        failWith(EFBIG);
+    if (bytes.size() > old.size()) {
+        const int error = ::posix_fallocate(fd, old.size(), bytes.size() - old.size());
+        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
+            (void)::ftruncate(fd, old.size()); // gives back what was reserved
+            failWith(error);
+        }
+    }
+    // Made private when it is ours; a file another user owns keeps the mode its owner gave it.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (writeAll(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0) return;
+    const int error = errno;
+    if (writeAll(fd, old)) (void)::ftruncate(fd, old.size());
+    failWith(error);
 }
 
 } // namespace
@@ -109,7 +168,7 @@ void TKaDumbIniFileMgr::Load() {
     if (!file.open(QIODevice::ReadOnly)) return;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return;
-    FLines = splitLines(decodeText(bytes));
+    FLines = decodeLines(bytes);
 }
 
 void TKaDumbIniFileMgr::Save() {
@@ -145,12 +204,7 @@ void TKaDumbIniFileMgr::WriteLines() const {
     // A folder that takes no new file (an installed program's folder with a per-user settings file in
     // it) leaves only the file itself to write to: it is rewritten in place, which is not atomic.
     if (folderTakesNoNewFile(FFileName) && QFileInfo::exists(FFileName)) {
-        QFile inPlace(FFileName);
-        if (!inPlace.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-            fail(inPlace.errorString());
-        // Made private when it is ours; a file another user owns keeps the mode its owner gave it.
-        inPlace.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        if (inPlace.write(bytes) != bytes.size()) fail(qt_error_string(errno));
+        rewriteInPlace(FFileName, bytes);
         return;
     }
     fail(file.errorString());

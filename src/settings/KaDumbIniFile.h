@@ -2,9 +2,9 @@
 // A minimal settings file: key=value lines read into memory at once, read and changed there, and
 // written back at once. No sections, no comments, no typed storage.
 //
-// The file is UTF-8 text, as the system's 8-bit code page is. A file that is not valid UTF-8 (one
-// written as Latin-1 by an older version or another tool) is read as Latin-1; the next save writes it
-// as UTF-8.
+// The file is UTF-8 text, as the system's 8-bit code page is. Each line is decoded on its own: a line
+// that is not valid UTF-8 (written as Latin-1 by an older version or another tool) is read as Latin-1,
+// the others as UTF-8; the next save writes every line as UTF-8.
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +21,8 @@ public:
     // lines and writes them, each ended by CR LF. The new file is written beside the old one and then
     // renamed over it, so a failed save leaves the old file as it was; it is readable and writable by
     // its owner only, since it holds passwords in clear. Where the folder takes no new file but the
-    // file itself may be written, the file is rewritten in place instead. A failure is shown as
+    // file itself may be written, the file is rewritten in place instead, and a failure there (a full
+    // disk, the file size limit) puts the old content back. A failure is shown as
     // "Error: " and the platform's text; the lines stay in memory, sorted.
     void Save();
 

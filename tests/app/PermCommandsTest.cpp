@@ -226,6 +226,30 @@ private slots:
         QVERIFY(app->hooks.messages.isEmpty());
     }
 
+    void commandsOnTheHeaderRowDoNothing() {
+        auto app = start();
+        TStringGrid& g = app->perms();
+        const QString inherit = app->permCell(Tables, Container, alice, 7);
+        // Every command, in a column where it applies, with its popup item enabled as a stale popup
+        // would leave it: the header row is no permission row, whatever its captions read.
+        const std::pair<const char*, int> commands[] = {
+            {"pui_PermAdd", 15}, {"pui_PermRemove", 15}, {"pui_PermAll", 20},       {"pui_PermNone", 20},
+            {"pui_PermHex", 5},  {"pui_PermOwner", 8},   {"pui_PermFlipInherit", 7}};
+        for (const auto& [name, col] : commands) {
+            g.selectCell(col, 0);
+            QCOMPARE(g.currentRow(), 0);
+            auto* action = app->form().findChild<QAction*>(QLatin1String(name));
+            QVERIFY(action);
+            action->setEnabled(true);
+            action->trigger();
+        }
+        QVERIFY(app->hooks.messages.isEmpty());
+        QVERIFY(app->hooks.confirmations.isEmpty());
+        QVERIFY(app->hooks.modalTitles.isEmpty());
+        QCOMPARE(explicitOf(Tables, Orders, alice), 0x4);
+        QCOMPARE(app->permCell(Tables, Container, alice, 7), inherit);
+    }
+
     void addAndRemoveOneRight() {
         auto app = start();
         TStringGrid& g = app->perms();

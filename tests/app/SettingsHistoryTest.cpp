@@ -3,6 +3,7 @@
 #include "support/Engine.h"
 #include "support/GuiTestApp.h"
 
+#include "app/QuitOnSignals.h"
 #include "dao/Dao.h"
 
 #include "settings/KaDumbIniFile.h"
@@ -125,6 +126,25 @@ TEST_F(SettingsHistory, windowSettingsSurviveARestart) {
         ASSERT_EQ(app.find<QComboBox>("cb_DB")->currentText(), QStringLiteral("/data/a.mdb"));
         ASSERT_EQ(items(app.find<QComboBox>("cb_Username")), QStringList{QStringLiteral("carol")});
         ASSERT_EQ(items(app.find<QComboBox>("cb_Password")), QStringList{QStringLiteral("Secret")});
+    }
+}
+
+TEST_F(SettingsHistory, theEndOfASessionSavesTheSettingsAsQuitDoes) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        QFile::remove(ini());
+        TAppFixture app(ini());
+        app.form().resize(640 + signal, 480);
+        int quits = 0;
+        TQuitOnSignals onSignals([&] {
+            app.form().close();
+            ++quits;
+        });
+        ASSERT_EQ(::raise(signal), 0);
+        for (int i = 0; i < 200 && quits == 0; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        ASSERT_EQ(quits, 1) << signal;
+        EXPECT_TRUE(readFile(ini()).contains("Main_Width=" + QByteArray::number(640 + signal) + "\r\n"))
+            << signal;
     }
 }
 

@@ -1,4 +1,7 @@
 #include "security/PermissionColumns.h"
+#include "security/AuditReport.h"
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -143,3 +146,36 @@ TEST(PermHex, WidthsAndNegatives) {
 }
 
 } // namespace
+
+// Each legend text says what the letter rule means by its letter: how much of the right the account
+// holds itself (not, in part, in full) and what its groups add. Two texts swapped fail here.
+TEST(PermissionLegendTest, EachLetterTextSaysWhatItsRuleMeans) {
+    // A right that can be held in part: its disable bits are some of its enable bits.
+    int col = FirstPermColumn;
+    while (SecColInfo[static_cast<std::size_t>(col)].DisableMask ==
+           SecColInfo[static_cast<std::size_t>(col)].EnableMask)
+        ++col;
+    const TSecColInfo& info = SecColInfo[static_cast<std::size_t>(col)];
+    const std::int32_t values[] = {0, info.DisableMask, info.EnableMask}; // not held, in part, in full
+    std::map<std::string, std::string> legend(PermissionLegend().begin(), PermissionLegend().end());
+    int checked = 0;
+    for (int own = 0; own < 3; ++own) {
+        for (int all = own; all < 3; ++all) {
+            const char letter = PermissionLetter(values[own], values[own] | values[all], col);
+            const std::string term = letter == ' ' ? "(blank)" : std::string(1, letter);
+            ASSERT_TRUE(legend.count(term)) << term;
+            const std::string& text = legend[term];
+            const auto says = [&](const char* phrase) { return text.find(phrase) != std::string::npos; };
+            const bool ownNone = says("not granted") || says("not held"), ownFull = says("itself, in full"),
+                       ownPart = says("in part to the account itself") || says("itself, but only in part");
+            EXPECT_EQ(ownNone, own == 0) << term << ": " << text;
+            EXPECT_EQ(ownPart, own == 1) << term << ": " << text;
+            EXPECT_EQ(ownFull, own == 2) << term << ": " << text;
+            // What the groups add: nothing, the rest in part, or the rest in full.
+            EXPECT_EQ(says("in full through"), all == 2 && own < 2) << term << ": " << text;
+            EXPECT_EQ(says("in part through"), all == 1 && own == 0) << term << ": " << text;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 6);
+}

@@ -163,10 +163,13 @@ TEST_F(IniFileTest, TextOutsideLatin1SurvivesASaveAndUtf8FilesReadAsUtf8) {
                                       "cb_Username00=J\xc3\xbcrgen\r\nx=\xc3\xa9\r\n");
     EXPECT_EQ(edited.ReadString("cb_Username00", "-"), QString::fromUtf8("J\xc3\xbcrgen"));
     EXPECT_EQ(edited.ReadString("x", "-"), QString::fromUtf8("\xc3\xa9"));
-    // One byte that is not UTF-8 anywhere makes the whole file Latin-1.
-    TKaDumbIniFileMgr mixed = loaded("a=\xc3\xa9\r\nb=\xe9\r\n");
-    EXPECT_EQ(mixed.ReadString("a", "-"), QString::fromLatin1("\xc3\xa9"));
-    EXPECT_EQ(mixed.ReadString("b", "-"), QString::fromLatin1("\xe9"));
+    // A byte that is not UTF-8 makes its own line Latin-1, and only that one: the UTF-8 values around it
+    // are not written back double-encoded.
+    TKaDumbIniFileMgr mixed = loaded("a=\xc3\xa9\r\nb=\xe9\r\nc=\xe2\x82\xac");
+    EXPECT_EQ(mixed.Lines(),
+              QStringList({QString::fromUtf8("a=é"), QString::fromUtf8("b=é"), QString::fromUtf8("c=€")}));
+    mixed.Save();
+    EXPECT_EQ(readFile(this->path()), "a=\xc3\xa9\r\nb=\xc3\xa9\r\nc=\xe2\x82\xac\r\n");
 }
 
 TEST_F(IniFileTest, SaveDropsBlankLinesAndSortsSectionHeadersAmongTheRest) {
@@ -312,6 +315,31 @@ TEST_F(IniFileTest, FailedSaveLeavesTheOldFileIntact) {
     TKaDumbIniFileMgr reread(path());
     reread.Load();
     EXPECT_EQ(reread.Lines(), ini.Lines());
+}
+
+TEST_F(IniFileTest, AFailedRewriteInPlaceLeavesTheOldFileIntact) {
+    const QByteArray old = "Main_Left=250\r\nMain_Top=90\r\n";
+    writeFile(old, path());
+    const int failed = WhereTheFolderTakesNoNewFile(dir.path(), {path()}, [&] {
+        TKaDumbIniFileMgr ini(path());
+        ini.Load();
+        for (int i = 0; i < 50; ++i)
+            ini.WriteString(QStringLiteral("cb_DB%1").arg(i, 2, 10, QChar(u'0')), "/data/x.mdb");
+        {
+            FileSizeLimit limit(static_cast<rlim_t>(old.size()) + 10);
+            ini.Save();
+        }
+        int failures = 0;
+        if (hooks.messages != QStringList{"Error: " + qt_error_string(EFBIG)}) failures |= 1;
+        if (readFile(path()) != old) failures |= 2;
+        // A shorter content is written in place and the file cut to its length.
+        TKaDumbIniFileMgr shorter(path());
+        shorter.WriteString("a", "1");
+        shorter.Save();
+        if (readFile(path()) != "a=1\r\n") failures |= 4;
+        return failures;
+    });
+    EXPECT_EQ(failed, 0);
 }
 
 TEST_F(IniFileTest, UnreadableFileCountsAsMissing) {

@@ -104,6 +104,36 @@ void plantDocument(const std::string& mdb, const std::string& container, const s
     if (rc != SQLITE_DONE) throw std::runtime_error("could not plant the document");
 }
 
+void plantAccountName(const std::string& mdw, const std::string& from, const std::string& to) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(mdw.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "UPDATE MSysAccounts SET Name = ?2 WHERE Name = ?1", -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, from.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, to.c_str(), -1, SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st);
+    const int changed = sqlite3_changes(db);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    if (rc != SQLITE_DONE || changed != 1) throw std::runtime_error("could not rename the account");
+}
+
+bool fileIsIdle(const std::string& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return false;
+    }
+    sqlite3_busy_timeout(db, 0);
+    bool idle = sqlite3_exec(db, "BEGIN IMMEDIATE; ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA wal_checkpoint(TRUNCATE)", -1, &st, nullptr);
+    idle = idle && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 0;
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return idle;
+}
+
 std::pair<int, int> rawAceCounts(const std::string& mdb) {
     sqlite3* db = nullptr;
     sqlite3_stmt* st = nullptr;

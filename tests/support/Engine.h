@@ -53,6 +53,12 @@ void writeBytes(const std::string& path, const std::string& bytes);
 // Adds a document straight into the database file, as files made before names were checked may hold
 // one the engine would now refuse. Its owner and type are those of the container's other documents.
 void plantDocument(const std::string& mdb, const std::string& container, const std::string& name);
+// Renames an account straight in the workgroup file, as a genuine file may hold a name the engine
+// would refuse (a line break, a TAB, ESC, "=").
+void plantAccountName(const std::string& mdw, const std::string& from, const std::string& to);
+// No connection holds a lock on the file: a write transaction starts and a full checkpoint completes at
+// once, without waiting (so no other connection is in a read or write transaction on it).
+bool fileIsIdle(const std::string& path);
 // The rows of the database's MSysACEs and the non-zero ones, read straight from the file; -1 each when
 // the file cannot be read.
 std::pair<int, int> rawAceCounts(const std::string& mdb);

@@ -4,6 +4,8 @@
 #include "keyloupe-jet/Options.h"
 #include "keyloupe-jet/Session.h"
 
+#include "security/SafeText.h"
+
 namespace jettool {
 
 using com::Variant;
@@ -25,7 +27,9 @@ void cmdCreateDatabase(const Invocation& inv, std::ostream&) {
 void cmdAddUser(const Invocation& inv, std::ostream&) {
     Session session(inv.global);
     dao::Workspace& ws = session.workspace();
-    Variant password = inv.hasArg(2) ? Variant(inv.arg(2)) : Variant();
+    Variant password = inv.newPassword ? Variant(*inv.newPassword)
+                       : inv.hasArg(2) ? Variant(inv.arg(2))
+                                       : Variant();
     ws.Users()->Append(ws.CreateUser(Variant(inv.arg(0)), Variant(inv.arg(1)), password));
 }
 
@@ -58,7 +62,10 @@ void cmdRemoveMember(const Invocation& inv, std::ostream&) {
 
 void cmdSetPassword(const Invocation& inv, std::ostream&) {
     Session session(inv.global);
-    session.workspace().Users()->Item(Variant(inv.global.user))->NewPassword(inv.global.password, inv.arg(0));
+    session.workspace()
+        .Users()
+        ->Item(Variant(inv.global.user))
+        ->NewPassword(inv.global.password, inv.newPassword ? *inv.newPassword : inv.arg(0));
 }
 
 void cmdClearPassword(const Invocation& inv, std::ostream&) {
@@ -74,17 +81,17 @@ void cmdAccounts(const Invocation& inv, std::ostream& out) {
     const int userCount = users->Count();
     for (int i = 0; i < userCount; ++i) {
         dao::UserPtr user = users->Item(Variant(std::int32_t{i}));
-        out << "U\t" << user->Name();
+        out << "U\t" << TextField(user->Name());
         dao::GroupsPtr groups = user->Groups();
         const int groupCount = groups->Count();
         for (int j = 0; j < groupCount; ++j)
-            out << '\t' << groups->Item(Variant(std::int32_t{j}))->Name();
+            out << '\t' << TextField(groups->Item(Variant(std::int32_t{j}))->Name());
         out << '\n';
     }
     dao::GroupsPtr groups = ws.Groups();
     const int groupCount = groups->Count();
     for (int i = 0; i < groupCount; ++i)
-        out << "G\t" << groups->Item(Variant(std::int32_t{i}))->Name() << '\n';
+        out << "G\t" << TextField(groups->Item(Variant(std::int32_t{i}))->Name()) << '\n';
 }
 
 } // namespace jettool

@@ -25,7 +25,14 @@ const std::vector<CommandSpec>& commandTable() {
          {"format"},
          true,
          cmdCreateDatabase},
-        {"add-user", "NAME PID [PASSWORD]", "create a user (a member of Users)", 2, 3, {}, true, cmdAddUser},
+        {"add-user",
+         "NAME PID [PASSWORD]",
+         "create a user (a member of Users), without a password unless one is given",
+         2,
+         3,
+         {"new-password-stdin"},
+         true,
+         cmdAddUser},
         {"add-group", "NAME PID", "create a group", 2, 2, {}, true, cmdAddGroup},
         {"delete-user",
          "NAME",
@@ -46,11 +53,12 @@ const std::vector<CommandSpec>& commandTable() {
         {"add-member", "USER GROUP", "add a user to a group", 2, 2, {}, true, cmdAddMember},
         {"remove-member", "USER GROUP", "remove a user from a group", 2, 2, {}, true, cmdRemoveMember},
         {"set-password",
-         "NEW",
-         "change the logged-in user's own password (old one as --password)",
+         "[NEW]",
+         "change the logged-in user's own password (old one as --password); without NEW it is read\n"
+         "      from standard input, or typed twice without echo at a terminal",
+         0,
          1,
-         1,
-         {},
+         {"new-password-stdin"},
          true,
          cmdSetPassword},
         {"clear-password",
@@ -203,16 +211,28 @@ void printHelp(std::ostream& out) {
         << "  --password TEXT    its password (default empty; typed at a prompt when standard input is a\n"
         << "                     terminal and neither password option is given)\n"
         << "  --password-stdin   read the password from the first line of standard input\n"
+        << "  --new-password-stdin  (set-password, add-user) read the new password from the next line of\n"
+        << "                     standard input (after the login password with --password-stdin), or at a\n"
+        << "                     terminal ask for it twice without echo\n"
+
         << "  --dao 3.5|3.6      engine version (default 3.6)\n"
         << "  --help             this text\n"
         << "  --version          the version\n\n"
+        << "Passwords given as arguments (--password TEXT, set-password NEW, add-user's PASSWORD) can be\n"
+        << "read by every user of the machine while the command runs (ps, /proc) and stay in the shell's\n"
+        << "history. The safe ways are the prompt and the two -stdin options.\n\n"
         << "Commands:\n";
     for (const CommandSpec& spec : commandTable()) {
         out << "  " << spec.name;
         if (!spec.synopsis.empty()) out << ' ' << spec.synopsis;
         out << "\n      " << spec.summary << '\n';
     }
-    out << "\nPermission values are hexadecimal (e.g. FFFFF). dump prints them with at least five digits\n"
+    out << "\nCSV output (report, findings): a field that begins with =, +, -, @, TAB or CR is written with\n"
+        << "a leading apostrophe, so that a spreadsheet takes it as text and never runs it as a formula\n"
+        << "(a lone \"-\" stays as it is). Both CSV and text write names exactly but for control and\n"
+        << "invisible characters: those are written as \\n, \\t, \\r, \\xNN or \\uNNNN and a backslash\n"
+        << "as \\\\, so that one row is one line.\n"
+        << "\nPermission values are hexadecimal (e.g. FFFFF). dump prints them with at least five digits\n"
         << "and '?' where the logged-in user may not read a value.\n\n"
         << "demo DIR writes " << DemoWorkgroupFile << " (admin, empty password), " << DemoShopFile
         << " (a secured shop, format 4.0, made by shopadmin,\n"

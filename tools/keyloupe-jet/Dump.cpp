@@ -3,6 +3,8 @@
 #include "keyloupe-jet/Options.h"
 #include "keyloupe-jet/Session.h"
 
+#include "security/SafeText.h"
+
 #include <string>
 #include <vector>
 
@@ -14,7 +16,8 @@ namespace {
 
 struct Account {
     std::string name;
-    char kind; // 'U' or 'G'
+    char kind;         // 'U' or 'G'
+    std::string shown; // the name as the listing writes it (TextField)
 };
 
 std::vector<Account> readAccounts(dao::Workspace& ws) {
@@ -24,10 +27,14 @@ std::vector<Account> readAccounts(dao::Workspace& ws) {
     dao::GroupsPtr groups = ws.Groups();
     const int groupCount = groups->Count();
     accounts.reserve(static_cast<std::size_t>(userCount + groupCount));
-    for (int i = 0; i < userCount; ++i)
-        accounts.push_back({users->Item(Variant(std::int32_t{i}))->Name(), 'U'});
-    for (int i = 0; i < groupCount; ++i)
-        accounts.push_back({groups->Item(Variant(std::int32_t{i}))->Name(), 'G'});
+    for (int i = 0; i < userCount; ++i) {
+        std::string name = users->Item(Variant(std::int32_t{i}))->Name();
+        accounts.push_back({name, 'U', TextField(name)});
+    }
+    for (int i = 0; i < groupCount; ++i) {
+        std::string name = groups->Item(Variant(std::int32_t{i}))->Name();
+        accounts.push_back({name, 'G', TextField(name)});
+    }
     return accounts;
 }
 
@@ -95,7 +102,7 @@ void writeObjectRows(dao::SecuredObject& object, dao::Container* container, cons
         line += '\t';
         line += account.kind;
         line += '\t';
-        line += account.name;
+        line += account.shown;
         line += '\t';
         line += explicitText;
         line += '\t';
@@ -117,13 +124,13 @@ void writeDump(dao::Workspace& workspace, dao::Database& db, std::ostream& out) 
     const int containerCount = containers->Count();
     for (int i = 0; i < containerCount; ++i) {
         dao::ContainerPtr container = containers->Item(Variant(std::int32_t{i}));
-        const std::string containerName = container->Name();
+        const std::string containerName = TextField(container->Name());
         writeObjectRows(*container, container.get(), containerName, ContainerObjectName, accounts, buffer);
         dao::DocumentsPtr documents = container->Documents();
         const std::int32_t documentCount = documents->Count();
         for (std::int32_t k = 0; k < documentCount; ++k) {
             dao::DocumentPtr document = documents->Item(Variant(k));
-            writeObjectRows(*document, nullptr, containerName, document->Name(), accounts, buffer);
+            writeObjectRows(*document, nullptr, containerName, TextField(document->Name()), accounts, buffer);
         }
     }
 }

@@ -40,7 +40,8 @@ OptionKind classify(std::string_view name) {
 
 // Command options that stand alone, without a value.
 bool isFlagOption(const std::string& name) {
-    return name == "hide-system" || name == "hide-zero" || name == "password-stdin";
+    return name == "hide-system" || name == "hide-zero" || name == "password-stdin" ||
+           name == "new-password-stdin";
 }
 
 void setGlobal(GlobalOptions& global, const std::string& name, const std::string& value) {

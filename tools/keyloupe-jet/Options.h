@@ -34,6 +34,9 @@ struct Invocation {
     const CommandSpec* command = nullptr;
     std::vector<std::string> args;              // positional arguments after the command word
     std::map<std::string, std::string> options; // the command's own options, by name without dashes
+    // The new password of set-password or add-user when it is read from standard input or typed at
+    // the prompt rather than given as an argument.
+    std::optional<std::string> newPassword;
 
     const std::string& arg(std::size_t index) const { return args.at(index); }
     bool hasArg(std::size_t index) const { return index < args.size(); }

@@ -13,6 +13,7 @@
 #include "security/AuditReport.h"
 #include "security/CatalogueReader.h"
 #include "security/Findings.h"
+#include "security/SafeText.h"
 
 #include <ctime>
 #include <filesystem>
@@ -51,7 +52,8 @@ std::string formatOption(const Invocation& inv, std::initializer_list<const char
 }
 
 // The grid's shown rows, header row first: TAB-separated lines ending in LF, as the "Copy" button copies
-// them but for the line end, or CSV records ending in CR LF. Written row by row.
+// them but for the line end, or CSV records ending in CR LF. Names are written by TextField in both, so
+// one row is one line. Written row by row.
 void writeGridRows(const TStringGridModel& model, bool csv, std::ostream& out) {
     TCellStringTable::InlineBuffer buffer;
     std::string line;
@@ -62,7 +64,7 @@ void writeGridRows(const TStringGridModel& model, bool csv, std::ostream& out) {
         for (int col = 0; col < model.colCount(); ++col) {
             if (col > 0) line += csv ? ',' : '\t';
             const std::string cell = model.cellView(col, row, buffer).toString().toStdString();
-            line += csv ? CsvField(cell) : cell;
+            line += csv ? CsvCell(TextField(cell)) : TextField(cell);
         }
         line += csv ? "\r\n" : "\n";
         out << line;

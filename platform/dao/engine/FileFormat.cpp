@@ -1,5 +1,6 @@
 #include "dao/engine/FileFormat.h"
 
+#include "dao/FileProbe.h"
 #include "dao/engine/ErrorLog.h"
 
 #include <cerrno>
@@ -86,7 +87,7 @@ const char* kindText(FileKind kind) {
 FileProblem checkFile(const std::string& path, FileKind kind) {
     const std::string quoted = "'" + path + "'";
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {FileProblem::Missing, "Could not find file " + quoted + "."};
+    if (::stat(path.c_str(), &st) != 0) return {FileProblem::Missing, unreachableFileText(path, errno)};
     if (!S_ISREG(st.st_mode)) return {FileProblem::NotAFile, quoted + " is not a file."};
 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -450,6 +450,7 @@ void TStringGrid::showHintAt(const QPoint& pos) {
     int col = -1, row = -1;
     QString hint;
     if (m_showHints && m_hint && cellAt(pos, col, row)) m_hint(row, col, hint);
+    hint = ui::plainToolTip(hint); // names in a hint come from a file: never shown as markup
     m_hintPos = pos;
     m_hintCol = col;
     m_hintRow = row;

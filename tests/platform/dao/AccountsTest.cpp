@@ -4,7 +4,6 @@
 #include <sodium.h>
 #include <sqlite3.h>
 
-#include <chrono>
 #include <set>
 
 using namespace kltest;
@@ -113,16 +112,6 @@ TEST_F(Logins, OnlyJetWorkspaces) {
               dao::errNotSupported);
 }
 
-TEST_F(Logins, LoginCostStaysUnderTwentyMilliseconds) {
-    auto e = engine();
-    const auto t0 = std::chrono::steady_clock::now();
-    for (int i = 0; i < 5; ++i)
-        e->CreateWorkspace("ws", "admin", "", Variant());
-    const auto ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() / 5;
-    EXPECT_LT(ms, 100.0) << "one login took " << ms << " ms"; // ~10 ms here; margin for a loaded machine
-}
-
 namespace {
 
 // The stored hash of an account, read from the workgroup file; or set to hash.
@@ -144,6 +133,18 @@ std::string storedHash(const std::string& mdw, const std::string& name, const ch
 }
 
 } // namespace
+
+TEST_F(Logins, LoginChecksOneCurrentHashAndRewritesNothing) {
+    // What a login costs is the one hash it checks (bench/ measures the time): the stored hashes carry
+    // the current Argon2id parameters, and logging in verifies them without rewriting them.
+    auto e = engine();
+    const std::string before = storedHash(mdw, "admin");
+    ASSERT_EQ(sodium_init() < 0, false);
+    EXPECT_EQ(crypto_pwhash_str_needs_rehash(before.c_str(), 2, 19456u << 10), 0) << before;
+    for (int i = 0; i < 3; ++i)
+        e->CreateWorkspace("ws", "admin", "", Variant());
+    EXPECT_EQ(storedHash(mdw, "admin"), before);
+}
 
 TEST_F(Logins, HashesUseNineteenMebibytesAndOlderCheaperHashesStillWork) {
     auto ws = login();
