@@ -11,6 +11,7 @@
 #include "ui/Dialogs.h"
 #include "ui/HintTiming.h"
 #include "util/Keyloupe_fm_About.h"
+#include "util/Keyloupe_fm_Licences.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -169,6 +170,10 @@ void TForm1::ConnectHandlers() {
     // "&Close" closes the main window like its close box.
     connect(ui->Close1, &QAction::triggered, this, &TForm1::mi_QuitClick);
     connect(ui->mi_About, &QAction::triggered, this, &TForm1::mi_AboutClick);
+    connect(ui->mi_Licences, &QAction::triggered, this, [this] {
+        Tfm_Licences licences(this);
+        ui::showModal(licences);
+    });
     connect(ui->btClearHistory, &QPushButton::clicked, this, &TForm1::btClearHistoryClick);
     connect(ui->bt_DBBrowse, &QPushButton::clicked, this, [this] { bt_BrowseClick(ui->bt_DBBrowse); });
     connect(ui->bt_MDWBrowse, &QPushButton::clicked, this, [this] { bt_BrowseClick(ui->bt_MDWBrowse); });

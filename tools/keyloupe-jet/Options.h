@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,6 +35,7 @@ struct Invocation {
     const CommandSpec* command = nullptr;
     std::vector<std::string> args;              // positional arguments after the command word
     std::map<std::string, std::string> options; // the command's own options, by name without dashes
+    std::ostream* err = nullptr;                // where a command's warnings go (stderr), set by run
 
     const std::string& arg(std::size_t index) const { return args.at(index); }
     bool hasArg(std::size_t index) const { return index < args.size(); }

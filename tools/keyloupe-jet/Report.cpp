@@ -188,6 +188,8 @@ int cmdFindings(const Invocation& inv, std::ostream& out) {
     TCatalogueCounters counters;
     walk(session, *db, collector, counters);
     const TFindingsResult result = collector.Finish(ReadAuditInputs(session.workspacePtr(), db));
+    // What could not be read is said where a script's alert sees it, whatever the format.
+    if (!result.UnreadNote.empty() && inv.err) *inv.err << ProgramName << ": " << result.UnreadNote << '\n';
     if (format == "csv")
         WriteFindingsCsv(out, result);
     else
