@@ -10,7 +10,7 @@
 const std::vector<TThirdPartyLicence>& ThirdPartyLicences() {
     static const std::vector<TThirdPartyLicence> libraries = {
         {"Qt 6 (Core, Gui, Widgets): windows, dialogs, text and printing",
-         "LGPL-3.0-only or GPL-2.0-only (or GPL-3.0)",
+         "LGPL-3.0-only, GPL-2.0-only or GPL-3.0-only",
          "https://download.qt.io/official_releases/qt/ (Debian source package qt6-base)"},
         {"libmdb (MDB Tools): reads genuine Jet files", "LGPL-2.0-or-later",
          "https://github.com/mdbtools/mdbtools (Debian source package mdbtools)"},
@@ -40,8 +40,18 @@ Tfm_Licences::Tfm_Licences(QWidget* parent) : QDialog(parent), ui(std::make_uniq
             table.setItem(i, col++, item);
         }
     }
+    // The dialog takes the table's full size: every name, licence and address shows whole.
+    table.setWordWrap(false);
     table.resizeColumnsToContents();
     table.resizeRowsToContents();
+    int width = 2 * table.frameWidth() + 8,
+        height = table.horizontalHeader()->sizeHint().height() + 2 * table.frameWidth();
+    for (int c = 0; c < table.columnCount(); ++c)
+        width += table.columnWidth(c);
+    for (int r = 0; r < table.rowCount(); ++r)
+        height += table.rowHeight(r);
+    table.setMinimumSize(width, height);
+    adjustSize();
     connect(ui->bt_LicencesClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -256,6 +256,9 @@ private slots:
                          text.contains(QString(part).replace(QStringLiteral("&#39;"), QStringLiteral("'"))),
                      qPrintable(part));
         QVERIFY(!text.contains(QStringLiteral("http")));
+        // The verdict comes before the summary.
+        const int verdict = text.indexOf(QString::fromStdString(app.form().Findings()->Verdict));
+        QVERIFY(verdict > 0 && verdict < text.indexOf(QStringLiteral("<h2>Summary</h2>")));
         QFile pdf(tmp.filePath(QStringLiteral("audit.pdf")));
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QVERIFY(pdf.read(5) == "%PDF-");
