@@ -144,7 +144,8 @@ std::string ExplicitRightNames(const TPermRow& Row, bool* writes) {
 void TFindingsCollector::WriteRow(std::int32_t, const TPermRow& Row) {
     const bool users = Row.Kind == 'G' && Row.UGName == "Users";
     const bool admin = Row.Kind == 'U' && dao::engine::equalNoCase(Row.UGName, "admin");
-    if (hasUnreadLetter(Row)) {
+    // A row the login could not read has no values and "?" for each right that applies.
+    if (Row.Explicit == 0 && Row.Effective == 0 && hasUnreadLetter(Row)) {
         ++m_unread;
         if (users) ++m_unreadUsers;
         if (admin)
