@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "util/KaFileUtils.h"
+#include "util/Licence.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ std::optional<int> HandleCommandLine(int argc, const char* const* argv, std::ost
         return 0;
     }
     if (argc == 2 && arg == "--version") {
-        out << "keyloupe " << KEYLOUPE_VERSION << '\n';
+        out << "keyloupe " << KEYLOUPE_VERSION << '\n' << KeyloupeVersionNotice;
         return 0;
     }
     err << "keyloupe: unexpected argument '" << arg << "'\n" << kUsage;

@@ -11,6 +11,7 @@
 #include "ui/Dialogs.h"
 #include "ui/HintTiming.h"
 #include "util/Keyloupe_fm_About.h"
+#include "util/Keyloupe_fm_Licences.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -47,7 +48,8 @@ TForm1::TForm1(const QString& settingsFile, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TForm1>()), m_settingsFile(settingsFile) {
     ui->setupUi(this);
     // Labels that show file names or messages about files: plain text, never markup.
-    for (QLabel* label : {ui->lb_Summary, ui->lb_AuditNote, ui->lb_FindingsSummary})
+    for (QLabel* label : {ui->lb_Summary, ui->lb_AuditNote, ui->lb_FindingsSummary, ui->lb_FindingsVerdict,
+                          ui->lb_Unread, ui->lb_ChangesSummary})
         label->setTextFormat(Qt::PlainText);
     CreatePopupMenus();
     ConnectHandlers();
@@ -173,6 +175,10 @@ void TForm1::ConnectHandlers() {
     // "&Close" closes the main window like its close box.
     connect(ui->Close1, &QAction::triggered, this, &TForm1::mi_QuitClick);
     connect(ui->mi_About, &QAction::triggered, this, &TForm1::mi_AboutClick);
+    connect(ui->mi_Licences, &QAction::triggered, this, [this] {
+        Tfm_Licences licences(this);
+        ui::showModal(licences);
+    });
     connect(ui->btClearHistory, &QPushButton::clicked, this, &TForm1::btClearHistoryClick);
     connect(ui->bt_DBBrowse, &QPushButton::clicked, this, [this] { bt_BrowseClick(ui->bt_DBBrowse); });
     connect(ui->bt_MDWBrowse, &QPushButton::clicked, this, [this] { bt_BrowseClick(ui->bt_MDWBrowse); });

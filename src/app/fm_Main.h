@@ -177,6 +177,11 @@ private:
     void PageFindingsShown();
     void tv_FindingsSelect();
     void bt_FindingShowClick();
+    void ShowFindings();
+    void cb_FindingSeverityChange();
+    void bt_FindingCopyClick();
+    const TFinding* CurrentFinding() const;
+    QString FindingText(const TFinding& finding) const;
     int FindingRow(const TFinding& finding) const;
     void mi_SaveReportClick();
     void mi_LegendClick();

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -169,8 +170,17 @@ void TForm1::bt_BrowseClick(QObject* sender) {
     } else {
         return;
     }
-    request.directory = QDir::rootPath();
-    request.fileName = m_lastBrowsedFile;
+    // The dialog opens in the folder of the file the box names, else of the last file chosen, else in
+    // the home folder; the last file chosen is preselected when it is in that folder.
+    const QFileInfo current(target->currentText().trimmed()), last(m_lastBrowsedFile);
+    if (!target->currentText().trimmed().isEmpty() && current.absoluteDir().exists())
+        request.directory = current.absolutePath();
+    else if (!m_lastBrowsedFile.isEmpty() && last.absoluteDir().exists())
+        request.directory = last.absolutePath();
+    else
+        request.directory = QDir::homePath();
+    if (!m_lastBrowsedFile.isEmpty() && last.absolutePath() == request.directory)
+        request.fileName = m_lastBrowsedFile;
     const std::optional<QString> chosen = ui::openFile(this, request);
     if (!chosen) return;
     m_lastBrowsedFile = *chosen;

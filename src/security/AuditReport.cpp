@@ -45,21 +45,27 @@ std::string cssColour(std::uint32_t bgr) {
     return buf;
 }
 
-// A right's caption broken into its words ("FrmRptWriteDef" -> "Frm<br>Rpt<br>Write<br>Def"), so that
-// 22 right columns fit across a landscape page.
-std::string stackedCaption(std::string_view caption) {
-    std::string out;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        const char c = caption[i];
-        if (i > 0 && c >= 'A' && c <= 'Z' && caption[i - 1] >= 'a' && caption[i - 1] <= 'z') out += "<br>";
-        out += c;
-    }
-    return out;
-}
-
 void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary& S, const TFindingsResult& F,
                 const std::vector<TReportAccount>& Accounts);
 void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows);
+
+// The appendix: every SID the findings name in short, in full, broken into groups of 16 digits.
+void writeSids(std::ostream& out, const TFindingsResult& F) {
+    std::vector<std::string> sids;
+    for (const TFinding& f : F.Findings)
+        if (!f.Sid.empty() && std::find(sids.begin(), sids.end(), f.Sid) == sids.end()) sids.push_back(f.Sid);
+    if (sids.empty()) return;
+    out << "<h2>Appendix: SIDs in full</h2>\n<table>\n<thead><tr><th>SID</th><th>What it is</th>"
+           "<th>In full</th></tr></thead>\n";
+    for (const std::string& sid : sids) {
+        std::string grouped;
+        for (std::size_t i = 0; i < sid.size(); i += 16)
+            grouped += (i ? " " : "") + sid.substr(i, 16);
+        out << "<tr><td class=\"n\">" << html(ShortSid(sid)) << "</td><td>" << html(SidKind(sid))
+            << "</td><td class=\"sid\">" << html(grouped) << "</td></tr>\n";
+    }
+    out << "</table>\n";
+}
 
 const char* severityColour(TSeverity s) {
     return s == TSeverity::High ? "#F4C7C3" : s == TSeverity::Medium ? "#FCE8B2" : "#E8EAED";
@@ -122,12 +128,14 @@ std::string lineText(const std::string& s) {
 
 void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
     for (const std::string& n : F.Unread)
-        out << "[damaged] " << n << '\n';
+        out << "[damaged] " << lineText(n) << '\n';
+    out << "Verdict: " << lineText(F.Verdict) << '\n';
     for (const TFinding& f : F.Findings) {
         out << '[' << SeverityText(f.Severity) << "] " << lineText(f.Where) << ": " << lineText(f.What)
             << '\n'
             << "  why: " << lineText(f.Why) << '\n'
             << "  what to do: " << lineText(f.Action) << '\n';
+        if (!f.Sid.empty()) out << "  SID: " << f.Sid << '\n';
     }
     for (const std::string& n : F.Notes)
         out << "[note] " << lineText(n) << '\n';
@@ -135,14 +143,17 @@ void WriteFindingsText(std::ostream& out, const TFindingsResult& F) {
 }
 
 void WriteFindingsCsv(std::ostream& out, const TFindingsResult& F) {
-    out << "severity,where,what,why,action,container,object,account\r\n";
+    out << "severity,where,what,why,action,container,object,account,sid\r\n";
     for (const std::string& n : F.Unread)
-        out << "damaged,," << CsvField(n) << ",,,,,\r\n";
+        out << "damaged,," << CsvField(n) << ",,,,,,\r\n";
+    // The verdict comes first after what could not be read, as a record of its own severity.
+    out << "verdict,database," << CsvCell(StripIsolates(F.Verdict)) << ",,,,,,\r\n";
     for (const TFinding& f : F.Findings)
         out << SeverityText(f.Severity) << ',' << CsvCell(StripIsolates(f.Where)) << ','
             << CsvCell(StripIsolates(f.What)) << ',' << CsvCell(StripIsolates(f.Why)) << ','
             << CsvCell(StripIsolates(f.Action)) << ',' << CsvCell(TextField(f.Container)) << ','
-            << CsvCell(TextField(f.Object)) << ',' << CsvCell(TextField(f.Account)) << "\r\n";
+            << CsvCell(TextField(f.Object)) << ',' << CsvCell(TextField(f.Account)) << ',' << CsvCell(f.Sid)
+            << "\r\n";
 }
 
 void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TReportSummary& S,
@@ -157,16 +168,21 @@ void WriteAuditReportHtml(std::ostream& out, const TReportHeader& H, const TRepo
            "FFDFFF}"
            "td.v{background:#FFCAFF}td.y{background:#ABFFFF}*{-webkit-print-color-adjust:exact;print-color-"
            "adjust:exact}"
-           "thead{display:table-header-group}"
+           "thead{display:table-header-group}p.verdict{font-size:12pt;font-weight:bold}"
+           "table.rights{width:100%;table-layout:fixed}table.rights td{overflow-wrap:anywhere;"
+           "word-break:break-all}td.sid{font-family:monospace;word-break:break-all}"
+           "th.up{writing-mode:vertical-rl;transform:rotate(180deg);white-space:nowrap;text-align:left}"
+           "@page{size:A4 landscape;margin:12mm}"
            "@media print{h2{page-break-after:avoid}tr{page-break-inside:avoid}}\n"
         << "</style></head><body>\n";
     if (Parts & ReportFront) writeFront(out, H, S, F, Accounts);
     if (Parts & ReportRows) writeRows(out, Rows);
     if (Parts & ReportLegend) {
-        out << "<h2>Legend</h2>\n<table>\n";
+        out << "<h2>Legend</h2>\n<table>\n<thead><tr><th>Cell</th><th>Meaning</th></tr></thead>\n";
         for (const auto& [term, meaning] : PermissionLegend())
             out << "<tr><th align=\"left\">" << html(term) << "</th><td>" << html(meaning) << "</td></tr>\n";
         out << "</table>\n";
+        writeSids(out, F);
     }
     out << "</body></html>\n";
 }
@@ -187,7 +203,9 @@ void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary&
     headerRow("Logged in as", H.UserName);
     headerRow("Date and time", H.When);
     headerRow("Keyloupe version", H.Version);
-    out << "</table>\n<h2>Summary</h2>\n<table>\n";
+    out << "</table>\n<p class=\"verdict\">" << html(F.Verdict) << "</p>\n";
+    if (!F.UnreadNote.empty()) out << "<p><b>" << html(F.UnreadNote) << "</b></p>\n";
+    out << "<h2>Summary</h2>\n<table>\n";
     auto figure = [&](const char* term, const std::string& value) {
         out << "<tr><td>" << term << "</td><td align=\"right\">" << html(value) << "</td></tr>\n";
     };
@@ -203,28 +221,29 @@ void writeFront(std::ostream& out, const TReportHeader& H, const TReportSummary&
         figure("MSysACEs", "not read: " + S.AceProblem);
     }
     figure("Findings", std::to_string(F.Findings.size()));
-    out << "</table>\n<h2>Findings</h2>\n";
+    out << "</table>\n<h2>Findings</h2>\n<p><b>" << html(F.Verdict) << "</b></p>\n";
+    if (!F.UnreadNote.empty()) out << "<p><b>" << html(F.UnreadNote) << "</b></p>\n";
+    for (const std::string& n : F.Notes)
+        out << "<p><i>" << html(n) << "</i></p>\n";
     if (F.Findings.empty())
         out << "<p>None.</p>\n";
     else {
-        out << "<table>\n<tr><th>Severity</th><th>Where</th><th>What</th><th>Why it matters</th>"
-               "<th>What to do</th></tr>\n";
+        out << "<table>\n<thead><tr><th>Severity</th><th>Where</th><th>What</th><th>Why it matters</th>"
+               "<th>What to do</th></tr></thead>\n";
         for (const TFinding& f : F.Findings)
             out << "<tr><td bgcolor=\"" << severityColour(f.Severity) << "\">" << SeverityText(f.Severity)
                 << "</td><td>" << html(f.Where) << "</td><td>" << html(f.What) << "</td><td>" << html(f.Why)
                 << "</td><td>" << html(f.Action) << "</td></tr>\n";
         out << "</table>\n";
     }
-    for (const std::string& n : F.Notes)
-        out << "<p><i>" << html(n) << "</i></p>\n";
 
-    out << "<h2>Accounts and memberships</h2>\n<table>\n<tr><th>User</th>";
+    out << "<h2>Accounts and memberships</h2>\n<table>\n<thead><tr><th>User</th>";
     std::vector<const TReportAccount*> groups;
     for (const auto& a : Accounts)
         if (a.Group) groups.push_back(&a);
     for (const auto* g : groups)
         out << "<th>" << htmlName(g->Name) << "</th>";
-    out << "</tr>\n";
+    out << "</tr></thead>\n";
     for (const auto& a : Accounts) {
         if (a.Group) continue;
         out << "<tr><td>" << htmlName(a.Name) << "</td>";
@@ -254,22 +273,26 @@ const char* bandClass(std::uint32_t colour) {
 }
 
 void writeRows(std::ostream& out, const std::vector<TPermRow>& Rows) {
-    out << "<h2>Non-zero rights per object and account</h2>\n<table "
-           "style=\"font-size:7pt\">\n<thead><tr><th>Container</th>"
-           "<th>Object</th><th>U/G</th><th>Account</th><th>Perm Exp</th><th>Perm All</th><th>Inherit</th>"
-           "<th>Owner</th>";
+    // The table fits the width of a landscape page: the right columns are one letter wide under
+    // captions set upright, and the names wrap inside the width left over.
+    out << "<h2>Non-zero rights per object and account</h2>\n<table class=\"rights\" "
+           "style=\"font-size:7pt\">\n<colgroup><col><col><col style=\"width:2em\"><col>"
+           "<col style=\"width:5.5em\"><col style=\"width:5.5em\"><col style=\"width:2em\">"
+           "<col style=\"width:2em\">";
+    for (int col = FirstPermColumn; col <= LastPermColumn; ++col)
+        out << "<col style=\"width:1.8em\">";
+    out << "</colgroup>\n<thead><tr><th>Container</th><th>Object</th><th>U/G</th><th>Account</th>"
+           "<th>Perm Exp</th><th>Perm All</th><th class=\"up\">Inherit</th><th class=\"up\">Owner</th>";
     for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
         const TSecColInfo& c = SecColInfo[static_cast<std::size_t>(col)];
-        out << "<th bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
-            << stackedCaption(c.Caption) << "</th>";
+        out << "<th class=\"up\" bgcolor=\"" << cssColour(c.Color == 0 ? 0xFFFFFF : c.Color) << "\">"
+            << c.Caption << "</th>";
     }
     out << "</tr></thead>\n";
-    // Cells that never wrap: the columns take their content's width and the table fits a landscape page.
-    const char* td = "<td class=\"n\">";
     for (const TPermRow& r : Rows) {
-        out << "<tr>" << td << htmlName(r.Container) << "</td>" << td << htmlName(r.ObjectName) << "</td>"
-            << td << r.Kind << "</td>" << td << htmlName(r.UGName) << "</td>" << td << PermHex(r.Explicit)
-            << "</td>" << td << PermHex(r.Effective) << "</td>" << td << r.Inherit << "</td>" << td << r.Owner
+        out << "<tr><td>" << htmlName(r.Container) << "</td><td>" << htmlName(r.ObjectName) << "</td><td>"
+            << r.Kind << "</td><td>" << htmlName(r.UGName) << "</td><td>" << PermHex(r.Explicit)
+            << "</td><td>" << PermHex(r.Effective) << "</td><td>" << r.Inherit << "</td><td>" << r.Owner
             << "</td>";
         for (int col = FirstPermColumn; col <= LastPermColumn; ++col) {
             const std::uint32_t colour = SecColInfo[static_cast<std::size_t>(col)].Color;

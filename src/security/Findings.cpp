@@ -69,6 +69,20 @@ std::string objects(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " object" : " objects");
 }
 
+std::string counted(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + ' ' + (n == 1 ? one : many);
+}
+
+// "01DB8793… (102 bytes, an Admins group of another workgroup)"
+std::string sidText(const std::string& hex) {
+    const std::string shortSid = ShortSid(hex);
+    return shortSid.substr(0, shortSid.size() - 1) + ", " + SidKind(hex) + ")";
+}
+
+bool hasUnreadLetter(const TPermRow& row) {
+    return std::find(row.Letters.begin(), row.Letters.end(), '?') != row.Letters.end();
+}
+
 // Items grouped by a key, groups in the order their first item came.
 template <class T> class Grouped {
 public:
@@ -126,6 +140,25 @@ const char* SeverityText(TSeverity s) {
     }
 }
 
+std::string ShortSid(const std::string& SidHex) {
+    const std::size_t bytes = SidHex.size() / 2;
+    if (SidHex.size() <= 8) return SidHex + " (" + counted(bytes, "byte", "bytes") + ")";
+    return SidHex.substr(0, 8) + "\u2026 (" + counted(bytes, "byte", "bytes") + ")";
+}
+
+std::string SidKind(const std::string& SidHex) {
+    if (dao::engine::equalNoCase(SidHex, dao::kAccessDefaultAdminsSid))
+        return "the Admins group of Access's default workgroup";
+    if (SidHex.size() == std::char_traits<char>::length(dao::kAccessDefaultAdminsSid))
+        return "an Admins group of another workgroup";
+    return "an account of another workgroup, or a deleted one";
+}
+
+std::size_t TFindingsResult::Count(TSeverity Severity) const {
+    return static_cast<std::size_t>(std::count_if(Findings.begin(), Findings.end(),
+                                                  [&](const TFinding& f) { return f.Severity == Severity; }));
+}
+
 std::string ExplicitRightNames(const TPermRow& Row, bool* writes) {
     std::string names;
     if (writes) *writes = false;
@@ -141,6 +174,14 @@ std::string ExplicitRightNames(const TPermRow& Row, bool* writes) {
 void TFindingsCollector::WriteRow(std::int32_t, const TPermRow& Row) {
     const bool users = Row.Kind == 'G' && Row.UGName == "Users";
     const bool admin = Row.Kind == 'U' && dao::engine::equalNoCase(Row.UGName, "admin");
+    // A row the login could not read has no values and "?" for each right that applies.
+    if (Row.Explicit == 0 && Row.Effective == 0 && hasUnreadLetter(Row)) {
+        ++m_unread;
+        if (users) ++m_unreadUsers;
+        if (admin)
+            ++(Row.Container == "Databases" && Row.ObjectName == "MSysDb" ? m_unreadAdminDb : m_unreadAdmin);
+        return;
+    }
     if (!(users && Row.Explicit != 0) && !(admin && (Row.Explicit != 0 || Row.Owner == 'O'))) return;
     Kept k{Row.Container, Row.ObjectName, users, Row.Explicit, Row.Owner == 'O', {}, false};
     k.Rights = ExplicitRightNames(Row, &k.Writes);
@@ -166,6 +207,10 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                               {}});
     };
 
+    // What makes the verdict "Not secured", counted where the findings are made.
+    std::size_t usersWriteObjects = 0, defaultAdminsObjects = 0;
+    bool adminOwnsDatabase = false;
+
     // The Users group: one finding per object it holds rights on, or one per container for the objects
     // that hold the same rights. Read rights on the system tables are what Jet itself needs.
     Grouped<const Kept*> usersRights;
@@ -175,6 +220,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
     }
     usersRights.each([&](const std::vector<const Kept*>& group) {
         const Kept& k = *group.front();
+        if (k.Writes) usersWriteObjects += group.size();
         std::vector<std::string> names;
         for (const Kept* g : group)
             names.push_back(whereOf(g->Container, g->Object));
@@ -201,6 +247,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
     for (const Kept& k : m_kept) {
         if (k.Users) continue;
         if (k.Owner && k.Container == "Databases" && k.Object == "MSysDb") {
+            adminOwnsDatabase = true;
             add(TSeverity::High, "The database (MSysDb) is owned by admin.", whereOf(k.Container, k.Object),
                 "admin has the same SID in every workgroup file, so anyone with Access's default workgroup "
                 "is "
@@ -287,6 +334,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 names.push_back(whereOf(e->container, e->object) + " (" +
                                 rightsOfValue(e->permissions, e->container, e->object) + ")");
             const auto* first = defaultAdmins[c].front();
+            defaultAdminsObjects += names.size();
             add(TSeverity::High,
                 "The Admins group of Access's default workgroup holds rights on " + objects(names.size()) +
                     ": " + listed(names) + ".",
@@ -300,6 +348,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "the "
                 "database as an account of your own workgroup and import its objects.",
                 first->container, first->object.empty() ? ContainerObjectName : first->object);
+            r.Findings.back().Sid = first->sidHex;
         }
         // Other unknown SIDs: one finding per SID, container and value, and one per SID and container
         // for the objects they own.
@@ -319,23 +368,26 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             const dao::SecurityEntry& e = *group.front();
             const std::string rights = rightsOfValue(e.permissions, e.container, e.object);
             add(TSeverity::Low,
-                group.size() == 1 ? "An entry of the unknown SID " + e.sidHex + " holds " + rights + "."
-                                  : "Entries of the unknown SID " + e.sidHex + " hold " + rights + " on " +
-                                        objects(group.size()) + ": " + listed(namesOf(group)) + ".",
+                group.size() == 1
+                    ? "An entry of the unknown SID " + sidText(e.sidHex) + " holds " + rights + "."
+                    : "Entries of the unknown SID " + sidText(e.sidHex) + " hold " + rights + " on " +
+                          objects(group.size()) + ": " + listed(namesOf(group)) + ".",
                 group.size() == 1 ? whereOf(e.container, e.object) : ShownName(e.container),
                 "The account was deleted or belongs to another workgroup; re-created with the same name and "
                 "PID, it has these rights again.",
                 "If the account is not to come back, re-create it with its name and PID, choose \"Remove All "
                 "Permissions\" on its rows, then delete it again.",
                 e.container, e.object.empty() ? ContainerObjectName : e.object);
+            r.Findings.back().Sid = e.sidHex;
         });
         ownerGroups.each([&](const std::vector<const dao::SecurityEntry*>& group) {
             const dao::SecurityEntry& e = *group.front();
             add(TSeverity::Low,
                 group.size() == 1
-                    ? "The owner of this object is no account of this workgroup (SID " + e.sidHex + ")."
+                    ? "The owner of this object is no account of this workgroup (SID " + sidText(e.sidHex) +
+                          ")."
                     : "The owner of " + objects(group.size()) + " is no account of this workgroup (SID " +
-                          e.sidHex + "): " + listed(namesOf(group)) + ".",
+                          sidText(e.sidHex) + "): " + listed(namesOf(group)) + ".",
                 group.size() == 1 ? whereOf(e.container, e.object) : ShownName(e.container),
                 "An owner may always change an object's permissions, and whoever re-creates that account "
                 "with "
@@ -343,6 +395,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                 "Log in as a member of Admins and choose \"Set New Owner\" on the row of an account of your "
                 "own.",
                 e.container, e.object.empty() ? ContainerObjectName : e.object);
+            r.Findings.back().Sid = e.sidHex;
         });
     } else {
         r.Notes.push_back("Orphan permissions and unknown owners were not checked: " + In.FactsProblem);
@@ -408,6 +461,62 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
 
     std::stable_sort(r.Findings.begin(), r.Findings.end(),
                      [](const TFinding& a, const TFinding& b) { return a.Severity < b.Severity; });
+
+    // Rows the login could not read: the Users group's could hide a high finding (rights that change
+    // data), admin's a high one on MSysDb (the database's owner) and a medium one elsewhere; no finding
+    // comes from the rows of other accounts.
+    r.UnreadRows = m_unread;
+    if (m_unread > 0) {
+        r.UnreadMayHide = m_unreadUsers + m_unreadAdminDb + m_unreadAdmin > 0;
+        r.UnreadWorst = m_unreadUsers + m_unreadAdminDb > 0 ? TSeverity::High : TSeverity::Medium;
+        r.UnreadNote = counted(std::size_t(m_unread), "permission row", "permission rows") +
+                       " could not be read by this login (\"?\" on the Permissions tab), so findings about " +
+                       (m_unread == 1 ? "it were" : "them were") + " not checked. ";
+        if (!r.UnreadMayHide)
+            r.UnreadNote += "They are rows of accounts no finding is about.";
+        else {
+            std::string whose;
+            if (m_unreadUsers > 0)
+                whose = "the Users group's rights on " + objects(std::size_t(m_unreadUsers));
+            if (m_unreadAdminDb + m_unreadAdmin > 0)
+                whose += (whose.empty() ? "" : " and ") + std::string("admin's rights and ownerships on ") +
+                         objects(std::size_t(m_unreadAdminDb + m_unreadAdmin));
+            r.UnreadNote += "The worst that could hide there is a " +
+                            std::string(SeverityText(r.UnreadWorst)) + " finding (" + whose +
+                            "); log in as a member of Admins to check them.";
+        }
+    }
+
+    const std::size_t high = r.Count(TSeverity::High), medium = r.Count(TSeverity::Medium),
+                      low = r.Count(TSeverity::Low);
+    std::string reason;
+    if (usersWriteObjects > 0)
+        reason = "anyone with any workgroup file can open it and change data (the Users group holds rights "
+                 "that change data, design or security on " +
+                 objects(usersWriteObjects) + ")";
+    else if (adminOwnsDatabase)
+        reason = "anyone with Access's default workgroup is admin, who owns the database and can do anything "
+                 "to it";
+    else if (defaultAdminsObjects > 0)
+        reason =
+            "anyone with an unchanged Access installation holds the rights of the Admins group of Access's "
+            "default workgroup on " +
+            objects(defaultAdminsObjects);
+    else if (In.FactsRead && In.Facts.workgroupIsAccessDefault)
+        reason = "this is Access's default workgroup file, the same in every Access installation";
+    const std::string tally = counted(high, "high finding", "high findings") + ", " +
+                              counted(medium, "medium", "medium") + ", " + counted(low, "low", "low") + ".";
+    if (!reason.empty())
+        r.Verdict = "Not secured: " + reason + ". " + tally;
+    else {
+        const bool partial = r.UnreadMayHide || !In.FactsRead || (In.OwnWorkgroup && !In.PasswordsChecked);
+        r.Verdict = std::string(partial ? "Secured by this workgroup as far as this login could read; "
+                                        : "Secured by this workgroup; ") +
+                    (high > 0             ? tally
+                     : r.Findings.empty() ? std::string("no findings.")
+                                          : "no high findings, " + counted(medium, "medium", "medium") +
+                                                " and " + counted(low, "low", "low") + ".");
+    }
     return r;
 }
 

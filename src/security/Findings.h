@@ -37,6 +37,7 @@ struct TFinding {
     std::string Account;
     TFixKind Fix = TFixKind::None;
     std::vector<TFixTarget> Targets; // every object the finding names, for its fix
+    std::string Sid; // the full SID, in hexadecimal, of the unknown account the finding is about
 };
 
 // What the engine reports beside the walk, each part with whether it could be read.
@@ -57,7 +58,31 @@ struct TFindingsResult {
     std::vector<std::string> Notes; // what could not be checked, and why
     // What of a genuine file could not be read (the findings may miss what it held); shown first.
     std::vector<std::string> Unread;
+    // One line on where the database stands, by the rules of Verdict below.
+    std::string Verdict;
+    // Permission rows the login could not read ("?"): findings about them were not checked.
+    std::int32_t UnreadRows = 0;
+    bool UnreadMayHide = false;             // some of them are rows a finding could come from
+    TSeverity UnreadWorst = TSeverity::Low; // the worst finding that could hide there, when one could
+    std::string UnreadNote;                 // says both; empty when every row was read
+    std::size_t Count(TSeverity Severity) const;
 };
+
+// The verdict, first rule that holds:
+// - "Not secured: ..." when anyone outside the workgroup can change the database: the Users group holds
+//   a right that changes data, design or security, admin owns the database, the Admins group of
+//   Access's default workgroup holds rights, or the workgroup file is Access's default one;
+// - "Secured by this workgroup; N high findings." when there are high findings;
+// - "Secured by this workgroup; no high findings, ..." otherwise.
+// "Secured" reads "secured as far as this login could read" when some rows or facts were not read.
+// Finish fills it; the rules are in the README too.
+
+// A SID as people read it: its first 8 hexadecimal digits, "…" and its length in bytes
+// ("01DB8793… (102 bytes)"), and what it is when that can be told from the SID alone: "the Admins group
+// of Access's default workgroup", "an Admins group of another workgroup" (102 bytes, the length of an
+// Admins SID) or "an account of another workgroup, or a deleted one".
+std::string ShortSid(const std::string& SidHex);
+std::string SidKind(const std::string& SidHex);
 
 // Asks the engine for the audit facts, the members of Admins and the users without a password. What
 // cannot be read (a login without RetrieveData on MSysACEs, a user outside Admins, a genuine
@@ -71,6 +96,7 @@ public:
     TFindingsResult Finish(const TAuditInputs& Inputs) const;
 
 private:
+    std::int32_t m_unread = 0, m_unreadUsers = 0, m_unreadAdminDb = 0, m_unreadAdmin = 0;
     struct Kept {
         std::string Container, Object;
         bool Users = false; // the Users group's row, else admin's

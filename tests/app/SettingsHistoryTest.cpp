@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFocusEvent>
 #include <QPushButton>
@@ -244,23 +245,32 @@ TEST_F(SettingsHistory, atMostOneHundredEntriesAreStored) {
 
 TEST_F(SettingsHistory, browseFillsTheTargetAndKeepsTheLastFile) {
     TAppFixture app(ini());
-    app.hooks.fileAnswers.push_back(QStringLiteral("/files/shop.mdb"));
+    const QString shop = tmp.filePath(QStringLiteral("shop.mdb"));
+    app.hooks.fileAnswers.push_back(shop);
     app.find<QPushButton>("bt_DBBrowse")->click();
-    ASSERT_EQ(app.find<QComboBox>("cb_DB")->currentText(), QStringLiteral("/files/shop.mdb"));
+    ASSERT_EQ(app.find<QComboBox>("cb_DB")->currentText(), shop);
     ASSERT_EQ(app.find<QComboBox>("cb_DB")->count(), 1);
     ASSERT_EQ(app.hooks.fileRequests.back().title, QStringLiteral("Select Database"));
     ASSERT_EQ(app.hooks.fileRequests.back().defaultSuffix, QStringLiteral("mdb"));
     ASSERT_EQ(app.hooks.fileRequests.back().filterIndex, 0);
     ASSERT_EQ(app.hooks.fileRequests.back().fileName, QString());
+    ASSERT_EQ(app.hooks.fileRequests.back().directory, QDir::homePath()); // nothing named yet
 
     app.hooks.fileAnswers.push_back(std::nullopt); // cancelled: nothing changes
-    app.find<QComboBox>("cb_MDW")->setEditText(QStringLiteral("/typed.mdw"));
+    app.find<QComboBox>("cb_MDW")->setEditText(tmp.filePath(QStringLiteral("typed.mdw")));
     app.find<QPushButton>("bt_MDWBrowse")->click();
-    ASSERT_EQ(app.find<QComboBox>("cb_MDW")->currentText(), QStringLiteral("/typed.mdw"));
+    ASSERT_EQ(app.find<QComboBox>("cb_MDW")->currentText(), tmp.filePath(QStringLiteral("typed.mdw")));
     ASSERT_EQ(app.hooks.fileRequests.back().title, QStringLiteral("Select Workgroup MDW file"));
     ASSERT_EQ(app.hooks.fileRequests.back().filterIndex, 1);
-    // The dialog starts from the last file chosen, never from the combo box.
-    ASSERT_EQ(app.hooks.fileRequests.back().fileName, QStringLiteral("/files/shop.mdb"));
+    // The dialog opens in the folder of the file the box names, the last file chosen preselected there.
+    ASSERT_EQ(app.hooks.fileRequests.back().directory, tmp.path());
+    ASSERT_EQ(app.hooks.fileRequests.back().fileName, shop);
+
+    // A box naming a folder that does not exist: the folder of the last file chosen.
+    app.hooks.fileAnswers.push_back(std::nullopt);
+    app.find<QComboBox>("cb_MDW")->setEditText(QStringLiteral("/no/such/folder/x.mdw"));
+    app.find<QPushButton>("bt_MDWBrowse")->click();
+    ASSERT_EQ(app.hooks.fileRequests.back().directory, tmp.path());
 }
 
 TEST_F(SettingsHistory, unwritableSettingsFileShowsOneBoxAtClose) {

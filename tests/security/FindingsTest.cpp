@@ -6,6 +6,7 @@
 #include "security/Findings.h"
 
 #include <algorithm>
+#include <set>
 
 using namespace kltest;
 using Strings = std::vector<std::string>;
@@ -76,6 +77,7 @@ TEST_F(Findings, EachKindOfWeaknessOnOwnFiles) {
     EXPECT_EQ(lines(findingsOf(boss, db)),
               (Strings{"high|workgroup file|'admin' is a member of Admins and has no password.",
                        "medium|workgroup file|admin is still a member of Admins."}));
+    EXPECT_EQ(findingsOf(boss, db).Verdict, "Secured by this workgroup; 1 high finding, 1 medium, 0 low.");
 
     grant(db, "Tables", "Orders", "Users", kTableEdit);
     grant(db, "Tables", "Prices", "Users", kTableRead);
@@ -89,6 +91,8 @@ TEST_F(Findings, EachKindOfWeaknessOnOwnFiles) {
     const std::string gone = dao::engine::accountSid("gone", "gone-pid").hex();
 
     const TFindingsResult r = findingsOf(boss, db);
+    const std::string goneSid = gone.substr(0, 8) + "\u2026 (" + std::to_string(gone.size() / 2) +
+                                " bytes, an account of another workgroup, or a deleted one)";
     EXPECT_EQ(
         lines(r),
         (Strings{
@@ -100,9 +104,10 @@ TEST_F(Findings, EachKindOfWeaknessOnOwnFiles) {
             "RetrieveData).",
             "medium|workgroup file|'temp' has no password.",
             "medium|workgroup file|admin is still a member of Admins.",
-            "low|Tables \\ Orders|An entry of the unknown SID " + gone +
+            "low|Tables \\ Orders|An entry of the unknown SID " + goneSid +
                 " holds 000F4: ReadDef, RetrieveData, InsertData, ReplaceData, DeleteData.",
-            "low|Forms \\ frmB|The owner of this object is no account of this workgroup (SID " + gone + ").",
+            "low|Forms \\ frmB|The owner of this object is no account of this workgroup (SID " + goneSid +
+                ").",
         }));
     EXPECT_TRUE(r.Notes.empty());
     // A finding on an object leads to its row; one on the workgroup to none.
@@ -121,6 +126,10 @@ TEST_F(Findings, EachKindOfWeaknessOnOwnFiles) {
     EXPECT_EQ((Strings{fix(0), fix(1), fix(3), fix(4), fix(7), fix(8)}),
               (Strings{"1|Tables\\Orders", "0", "2|Forms\\frmA", "1|Tables\\Prices", "0", "0"}));
     EXPECT_EQ(r.Findings[0].Action.rfind("On the Permissions tab", 0), 0u);
+    EXPECT_EQ(r.Findings[7].Sid, gone); // in full beside the short form
+    EXPECT_EQ(r.Verdict, "Not secured: anyone with any workgroup file can open it and change data (the Users "
+                         "group holds rights that change data, design or security on 1 object). 2 high "
+                         "findings, 5 medium, 2 low.");
 }
 
 TEST_F(Findings, DatabaseOfAdminAndWhatALoginCannotRead) {
@@ -132,6 +141,7 @@ TEST_F(Findings, DatabaseOfAdminAndWhatALoginCannotRead) {
         auto db = open(admin, path);
         const TFindingsResult r = findingsOf(admin, db);
         EXPECT_TRUE(has(lines(r), "high|Databases \\ MSysDb|The database (MSysDb) is owned by admin."));
+        EXPECT_EQ(r.Verdict.rfind("Not secured: ", 0), 0u) << r.Verdict;
         // Nobody may read MSysACEs of a new database: the orphans are a note, not facts.
         ASSERT_EQ(r.Notes.size(), 1u);
         EXPECT_EQ(r.Notes[0].rfind("Orphan permissions and unknown owners were not checked: ", 0), 0u)
@@ -194,6 +204,37 @@ TEST_F(Findings, GenuinePairShowsTheUsersGroupsRights) {
         EXPECT_EQ(f.Fix, TFixKind::RemoveRights);
     }
     EXPECT_TRUE(r.Findings[3].Targets.at(0).ContainerRow);
+}
+
+// nwind.mdb with the default workgroup Database41-System.mdw: the Users group holds everything, and
+// 104 entries belong to the Admins groups of two other workgroups (SIDs of 102 bytes).
+TEST_F(Findings, GenuineNorthwindHasAVerdictAndReadableSids) {
+    const std::string samples = KEYLOUPE_JET_SAMPLES;
+    if (!std::filesystem::exists(samples + "/Database41-System.mdw") ||
+        !std::filesystem::exists(samples + "/nwind.mdb"))
+        GTEST_SKIP() << "the genuine Jet samples Database41-System.mdw and nwind.mdb are not at " << samples;
+    mdw = samples + "/Database41-System.mdw";
+    auto ws = login();
+    const TFindingsResult r = findingsOf(ws, open(ws, samples + "/nwind.mdb", false, true));
+    EXPECT_EQ(r.Verdict, "Not secured: anyone with any workgroup file can open it and change data (the Users "
+                         "group holds rights that change data, design or security on 99 objects). 25 high "
+                         "findings, 18 medium, 18 low.");
+    std::set<std::string> shortForms, sids;
+    for (const TFinding& f : r.Findings) {
+        if (f.Severity != TSeverity::Low) continue;
+        ASSERT_EQ(f.Sid.size(), 204u) << f.What;
+        EXPECT_EQ(f.What.find(f.Sid.substr(0, 12)), std::string::npos) << f.What; // never in full
+        shortForms.insert(f.What.substr(0, f.What.find(')') + 1));
+        sids.insert(f.Sid);
+    }
+    EXPECT_EQ(sids.size(), 2u);
+    EXPECT_EQ(
+        shortForms,
+        (std::set<std::string>{
+            "An entry of the unknown SID 01DB8793\u2026 (102 bytes, an Admins group of another workgroup)",
+            "An entry of the unknown SID 01C55432\u2026 (102 bytes, an Admins group of another workgroup)",
+            "Entries of the unknown SID 01DB8793\u2026 (102 bytes, an Admins group of another workgroup)"}));
+    EXPECT_EQ(SidKind(dao::kAccessDefaultAdminsSid), "the Admins group of Access's default workgroup");
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #include "util/KaExeVerInfo.h"
 #include "util/KaFileUtils.h"
 #include "util/Keyloupe_fm_About.h"
+#include "util/Keyloupe_fm_Licences.h"
+#include "util/Licence.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -122,6 +125,25 @@ private slots:
         QCOMPARE(labelText(about, "lb_Copyright"), QStringLiteral("Copyright (C) 2026 Sample"));
         const auto* memo = about.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
         QVERIFY(memo && memo->isReadOnly() && !memo->toPlainText().isEmpty());
+        QVERIFY(memo->toPlainText().contains(QStringLiteral("GPL-3.0-or-later")));
+    }
+
+    void licencesDialogNamesEachLibraryItsLicenceAndItsSource() {
+        const Tfm_Licences licences;
+        QCOMPARE(licences.windowTitle(), QStringLiteral("Third-Party Licences"));
+        QVERIFY(licences.findChild<QLabel*>(QStringLiteral("lb_LicencesOwn"))
+                    ->text()
+                    .startsWith(QString::fromUtf8(KeyloupeLicenceLine)));
+        const auto* table = licences.findChild<QTableWidget*>(QStringLiteral("tw_Licences"));
+        QCOMPARE(table->rowCount(), 4);
+        const QStringList names{QStringLiteral("Qt 6"), QStringLiteral("libmdb"), QStringLiteral("SQLite"),
+                                QStringLiteral("libsodium")};
+        for (int i = 0; i < table->rowCount(); ++i) {
+            QVERIFY2(table->item(i, 0)->text().startsWith(names[i]), qPrintable(table->item(i, 0)->text()));
+            QVERIFY(!table->item(i, 1)->text().isEmpty());
+            QVERIFY2(table->item(i, 2)->text().startsWith(QStringLiteral("https://")),
+                     qPrintable(table->item(i, 2)->text()));
+        }
     }
 
     void aboutBoxWithoutValuesKeepsItsFixedTexts() {

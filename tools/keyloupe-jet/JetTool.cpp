@@ -7,6 +7,7 @@
 #include "com/Status.h"
 #include "dao/Dao.h"
 #include "security/SafeText.h"
+#include "util/Licence.h"
 
 #include <csignal>
 #include <exception>
@@ -131,9 +132,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         Invocation invocation = parseArguments(args);
         int status = 0;
         if (invocation.version) {
-            out << ProgramName << ' ' << KEYLOUPE_VERSION << '\n';
+            out << ProgramName << ' ' << KEYLOUPE_VERSION << '\n' << KeyloupeVersionNotice;
             return 0;
         }
+        invocation.err = &err;
         if (!invocation.help) resolvePassword(invocation, err, in);
         if (invocation.help)
             printHelp(out);

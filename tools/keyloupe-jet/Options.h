@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct Invocation {
     // The new password of set-password or add-user when it is read from standard input or typed at
     // the prompt rather than given as an argument.
     std::optional<std::string> newPassword;
+    std::ostream* err = nullptr; // where a command's warnings go (stderr), set by run
 
     const std::string& arg(std::size_t index) const { return args.at(index); }
     bool hasArg(std::size_t index) const { return index < args.size(); }

@@ -193,6 +193,8 @@ int cmdFindings(const Invocation& inv, std::ostream& out) {
     const TFindingsResult result = collector.Finish(ReadAuditInputs(session.workspacePtr(), db));
     if (format == "text")
         if (const auto origin = plan::ReadOriginRecord(db)) out << plan::SandboxLabel(*origin) << '\n';
+    // What could not be read is said where a script's alert sees it, whatever the format.
+    if (!result.UnreadNote.empty() && inv.err) *inv.err << ProgramName << ": " << result.UnreadNote << '\n';
     if (format == "csv")
         WriteFindingsCsv(out, result);
     else

@@ -74,11 +74,14 @@ TEST_F(JetToolReportFormats, FindingsExitZeroOnlyWhenNothingIsFound) {
     EXPECT_EQ(after.status, 0) << after.out << after.err;
     // What boss may not read is noted, and is no finding.
     EXPECT_EQ(after.out,
+              "Verdict: Secured by this workgroup as far as this login could read; no findings.\n"
               "[note] Orphan permissions and unknown owners were not checked: You don't have permission to "
               "read 'MSysACEs' (RetrieveData is needed).\n0 findings\n");
     const ToolResult csv = as("boss", "boss1", {"findings", path("d.mdb"), "--format", "csv"});
     EXPECT_EQ(csv.status, 0);
-    EXPECT_EQ(csv.out, "severity,where,what,why,action,container,object,account\r\n");
+    EXPECT_EQ(csv.out, "severity,where,what,why,action,container,object,account,sid\r\n"
+                       "verdict,database,Secured by this workgroup as far as this login could read; no "
+                       "findings.,,,,,,\r\n");
     // A failure is 1, never the findings' status.
     EXPECT_EQ(as("boss", "wrong", {"findings", path("d.mdb")}).status, 1);
 }

@@ -229,7 +229,8 @@ TEST_F(JetToolRoundTrip, PasswordsFromStandardInputAndClearedByAdmins) {
 
     const ToolResult version = runTool({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "keyloupe-jet 1.0.0\n");
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n') + 1), "keyloupe-jet 1.0.0\n");
+    EXPECT_NE(version.out.find("Licence: GPL-3.0-or-later"), std::string::npos);
 }
 
 } // namespace
