@@ -46,9 +46,11 @@ public:
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - m_start;
         seconds = took.count();
         faults = minorFaults() - m_faults;
+        peakMiB = peakRssMiB();
     }
     double seconds = 0;
     long faults = 0;
+    long peakMiB = 0; // the process's peak memory so far
 
 private:
     long m_faults;
@@ -63,15 +65,16 @@ public:
         std::printf("calibration before: std::sort of 10,000,000 random 64-bit integers %.3f s\n", m_before);
     }
     void add(std::string name, const Phase& phase) {
-        m_rows.push_back({std::move(name), phase.seconds, phase.faults});
+        m_rows.push_back({std::move(name), phase.seconds, phase.faults, phase.peakMiB});
     }
     void print() {
         const double after = sortCalibrationSeconds();
         const double yard = (m_before + after) / 2;
         std::printf("calibration after:  %.3f s; yardstick (mean) %.3f s\n", after, yard);
-        std::printf("%-26s %9s %8s %12s\n", "phase", "seconds", "x calib", "minor faults");
+        std::printf("%-26s %9s %8s %12s %9s\n", "phase", "seconds", "x calib", "minor faults", "peak MiB");
         for (const Row& r : m_rows)
-            std::printf("%-26s %9.3f %8.2f %12ld\n", r.name.c_str(), r.seconds, r.seconds / yard, r.faults);
+            std::printf("%-26s %9.3f %8.2f %12ld %9ld\n", r.name.c_str(), r.seconds, r.seconds / yard, r.faults,
+                        r.peakMiB);
     }
 
 private:
@@ -79,6 +82,7 @@ private:
         std::string name;
         double seconds;
         long faults;
+        long peakMiB;
     };
     double m_before;
     std::vector<Row> m_rows;
