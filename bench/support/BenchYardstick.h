@@ -73,8 +73,8 @@ public:
         std::printf("calibration after:  %.3f s; yardstick (mean) %.3f s\n", after, yard);
         std::printf("%-26s %9s %8s %12s %9s\n", "phase", "seconds", "x calib", "minor faults", "peak MiB");
         for (const Row& r : m_rows)
-            std::printf("%-26s %9.3f %8.2f %12ld %9ld\n", r.name.c_str(), r.seconds, r.seconds / yard, r.faults,
-                        r.peakMiB);
+            std::printf("%-26s %9.3f %8.2f %12ld %9ld\n", r.name.c_str(), r.seconds, r.seconds / yard,
+                        r.faults, r.peakMiB);
     }
 
 private:

@@ -42,7 +42,9 @@ public:
     std::vector<Entry> entries() const;
 
 private:
-    static std::uint64_t key(std::uint32_t obj, std::uint32_t sid) { return (std::uint64_t(obj) << 32) | sid; }
+    static std::uint64_t key(std::uint32_t obj, std::uint32_t sid) {
+        return (std::uint64_t(obj) << 32) | sid;
+    }
 
     std::vector<std::uint32_t> first_; // object index -> its first entry; one more than the objects
     std::vector<std::uint32_t> sids_;  // SID index of each entry

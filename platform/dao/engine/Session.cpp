@@ -57,7 +57,8 @@ void Session::loadCatalog() {
     while (aces.step()) {
         const auto it = byId_.find(aces.int64(0));
         if (it == byId_.end()) continue;
-        entries.push_back({it->second, intern(Sid::fromBlob(aces.blob(1))), {aces.int32(2), aces.int32(3) != 0}});
+        entries.push_back(
+            {it->second, intern(Sid::fromBlob(aces.blob(1))), {aces.int32(2), aces.int32(3) != 0}});
     }
     aces_.assign(std::move(entries));
     tx.commit();

@@ -144,7 +144,7 @@ private:
     std::vector<Column> m_cols;
     TZeroedArray<std::uint8_t> m_bytes; // one-byte codes, row after row, m_stride bytes a row
     TZeroedArray<std::uint8_t> m_spare; // room for sorting and permuting, kept between sorts
-    std::size_t m_stride = 0;          // the column count rounded up to whole 8-byte words
+    std::size_t m_stride = 0;           // the column count rounded up to whole 8-byte words
     std::size_t m_rows = 0;
     std::size_t m_reservedRows = 0;
     std::size_t m_cleanFrom = 0;

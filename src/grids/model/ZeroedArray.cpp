@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t MapFrom = std::size_t(1) << 20;     // smaller arrays live on the heap
+constexpr std::size_t MapFrom = std::size_t(1) << 20;       // smaller arrays live on the heap
 constexpr std::size_t HugePagesFrom = std::size_t(4) << 20; // larger ones ask for huge pages
 
 std::size_t pageSize() {
@@ -24,8 +24,7 @@ std::size_t roundToPages(std::size_t bytes) {
 
 void adviseHugePages(void* data, std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
-    static const bool off = std::getenv("KL_NO_HUGEPAGES") != nullptr; // TEMPORARY: lever measurement
-    if (bytes >= HugePagesFrom && !off) madvise(data, bytes, MADV_HUGEPAGE); // a hint: refused, pages stay small
+    if (bytes >= HugePagesFrom) madvise(data, bytes, MADV_HUGEPAGE); // a hint: refused, pages stay small
 #else
     (void)data;
     (void)bytes;
