@@ -6,8 +6,13 @@
 // painting one screen offscreen at several scroll positions. Then the same on QStandardItemModel /
 // QTableView at 100,000 rows as the baseline.
 //
+// Every figure is also stated as a multiple of a calibration measured in the same process before and
+// after the run, with the minor page faults of each phase.
+//
 // Run: QT_QPA_PLATFORM=offscreen build/bench/grid_scale/grid_scale [rows]
 #include "grids/control/StringGrid.h"
+
+#include "support/BenchYardstick.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -104,7 +109,7 @@ const char* const Captions[Cols] = {
 const int Widths[Cols] = {32, 64, 96, 20, 80, 40, 40, 20, 20, 17, 17, 17, 17, 17, 17, 17,
                           17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17, 17};
 
-void benchGrid(int rows) {
+void benchGrid(int rows, bench::Report& report) {
     std::printf("== TStringGrid, %d rows x %d cells ==\n", rows, Cols);
     const Catalogue cat(rows);
     TStringGrid grid;
@@ -131,10 +136,13 @@ void benchGrid(int rows) {
     const long before = rssKiB();
     QElapsedTimer t;
     t.start();
+    bench::Phase fillPhase;
     grid.beginUpdate();
     model.setRowCount(rows + 1);
     fillPermissionRows(model, cat, rows);
     grid.endUpdate();
+    fillPhase.stop();
+    report.add("grid fill", fillPhase);
     const double fill = ms(t);
     const long after = rssKiB();
     std::printf("fill %d cells: %.0f ms\n", rows * Cols, fill);
@@ -151,17 +159,23 @@ void benchGrid(int rows) {
                 model.addSortKey(k);
             model.setMultiKeySort(true);
             t.start();
+            bench::Phase sortPhase;
             model.sortBody();
+            sortPhase.stop();
+            report.add(std::string("sort ") + name + " " + locale.name().toStdString(), sortPhase);
             std::printf("sort %s, locale %s: %.0f ms\n", name, qPrintable(locale.name()), ms(t));
         }
     }
 
     t.start();
+    bench::Phase filterPhase;
     model.clearFilterConditions();
     model.addFilterCondition(2, "!MSys*");
     model.addFilterCondition(4, "!Engine & !Creator");
     model.addFilterCondition(5, "!00000");
     model.setFilterActive(true);
+    filterPhase.stop();
+    report.add("filter, 3 hide conditions", filterPhase);
     std::printf("filter, 3 hide conditions: %.0f ms (%d of %d rows shown)\n", ms(t),
                 model.displayRowCount() - 1, rows);
 
@@ -187,7 +201,10 @@ void benchGrid(int rows) {
     paintAt("end, unfiltered", rows, 30);
 
     t.start();
+    bench::Phase copyPhase;
     const QString copied = grid.copyText();
+    copyPhase.stop();
+    report.add("copy text", copyPhase);
     std::printf("copy text of all %d rows: %.0f ms (%lld characters)\n", rows, ms(t),
                 (long long)copied.size());
 }
@@ -265,9 +282,12 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    bench::Report report;
     QApplication app(argc, argv);
     const int rows = argc > 1 ? std::max(10, atoi(argv[1])) : 1000000;
-    benchGrid(rows);
+    benchGrid(rows, report);
     benchStandardItemModel(std::max(10, rows / 10));
+    std::printf("peak memory: %ld MiB\n", bench::peakRssMiB());
+    report.print();
     return 0;
 }

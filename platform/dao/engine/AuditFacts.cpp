@@ -27,10 +27,8 @@ CatalogueFacts Session::catalogueFacts() {
                              permissions, hex == kAccessDefaultAdminsSid};
     };
     auto unknown = [&](std::uint32_t sid) { return sid >= sidAccount_.size() || sidAccount_[sid] == npos; };
-    for (const auto& [key, entry] : aces_) {
-        const auto obj = static_cast<std::uint32_t>(key >> 32), sid = static_cast<std::uint32_t>(key);
-        if (unknown(sid)) facts.orphanEntries.push_back(entryFor(obj, sid, entry.acm));
-    }
+    for (const AceTable::Entry& e : aces_.entries())
+        if (unknown(e.sid)) facts.orphanEntries.push_back(entryFor(e.obj, e.sid, e.ace.acm));
     for (std::uint32_t i = 0; i < objects_.size(); ++i)
         if (unknown(objects_[i].owner)) facts.unknownOwners.push_back(entryFor(i, objects_[i].owner, 0));
     // Only a sandbox of a genuine pair can hold the default workgroup's SIDs.

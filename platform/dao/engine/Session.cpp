@@ -56,12 +56,15 @@ void Session::loadCatalog() {
     }
     sortDocuments();
     Statement aces(*db_, "SELECT ObjectId, SID, ACM, FInheritable FROM MSysACEs");
-    aces_.reserve(objects_.size() * 3);
+    std::vector<AceTable::Entry> entries;
+    entries.reserve(objects_.size() * 3);
     while (aces.step()) {
         const auto it = byId_.find(aces.int64(0));
         if (it == byId_.end()) continue;
-        aces_[aceKey(it->second, intern(Sid::fromBlob(aces.blob(1))))] = {aces.int32(2), aces.int32(3) != 0};
+        entries.push_back(
+            {it->second, intern(Sid::fromBlob(aces.blob(1))), {aces.int32(2), aces.int32(3) != 0}});
     }
+    aces_.assign(std::move(entries));
     tx.commit();
     for (std::uint32_t c : containers_)
         for (std::uint32_t d : docs_[c].list)
@@ -255,7 +258,7 @@ void Session::setPermissionsBulk(const std::vector<Grant>& grants) {
         tx.commit();
     }
     for (const Grant& g : grants) {
-        Ace& a = aces_[aceKey(g.obj, g.sid)];
+        Ace& a = aces_.upsert(g.obj, g.sid);
         a.acm = g.value;
         if (g.inherit) a.inheritable = *g.inherit;
     }
@@ -342,7 +345,7 @@ std::vector<std::uint32_t> Session::createDocuments(std::uint32_t container,
         o.owner = owner;
         const std::uint32_t idx = addObject(std::move(o));
         for (const auto& [sid, acm] : entries)
-            aces_[aceKey(idx, sid)] = {acm, false};
+            aces_.upsert(idx, sid) = {acm, false};
         out.push_back(idx);
     }
     if (sidAccount_.size() < sids_.size()) bindAccounts();

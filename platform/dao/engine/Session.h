@@ -1,9 +1,10 @@
 #pragma once
 // One open database: its SQLite connection, the catalogue (objects, SIDs, access control entries) loaded
 // in bulk at open, and the logged-in account's standing. After the load every security read is a few
-// hash lookups; every write is one SQLite transaction that also updates the loaded catalogue.
+// lookups in flat arrays; every write is one SQLite transaction that also updates the loaded catalogue.
 #include "dao/AuditFacts.h"
 #include "dao/CatalogueSnapshot.h"
+#include "dao/engine/AceTable.h"
 #include "dao/engine/FileFormat.h"
 #include "dao/engine/Names.h"
 #include "dao/engine/Sid.h"
@@ -27,11 +28,6 @@ struct CatalogObject {
     std::uint32_t owner = 0; // SID index
     std::int32_t flags = 0;
     std::uint32_t container = 0; // for documents: the object index of their container
-};
-
-struct Ace {
-    std::int32_t acm = 0;
-    bool inheritable = false;
 };
 
 struct DatabaseIdentity {
@@ -116,10 +112,6 @@ private:
         std::vector<std::uint32_t> list; // by name
         std::unordered_map<std::string_view, std::uint32_t, NoCaseHash, NoCaseEqual> byName;
     };
-    static std::uint64_t aceKey(std::uint32_t obj, std::uint32_t sid) {
-        return (std::uint64_t(obj) << 32) | sid;
-    }
-
     void loadCatalog();
     std::uint32_t addObject(CatalogObject o);
     void sortDocuments();
@@ -133,10 +125,7 @@ private:
     }
     void requireWritable() const;
     void requireWriteSec(std::uint32_t obj);
-    const Ace* ace(std::uint32_t obj, std::uint32_t sid) const {
-        const auto it = aces_.find(aceKey(obj, sid));
-        return it == aces_.end() ? nullptr : &it->second;
-    }
+    const Ace* ace(std::uint32_t obj, std::uint32_t sid) const { return aces_.find(obj, sid); }
 
     WorkspaceStatePtr ws_;
     std::unique_ptr<ShareLock> share_;
@@ -153,7 +142,7 @@ private:
 
     std::vector<Sid> sids_;
     std::unordered_map<Sid, std::uint32_t, SidHash> sidIndex_;
-    std::unordered_map<std::uint64_t, Ace> aces_;
+    AceTable aces_; // by object index and SID index
 
     // Account binding: refreshed whenever the workspace reloads its accounts.
     SnapshotPtr bound_;

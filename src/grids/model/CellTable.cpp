@@ -3,27 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
 constexpr std::size_t MaxCodes8 = 256;
 constexpr std::size_t MaxCodes16 = 65536;
-
-template <class V> void resizeVector(V& v, std::size_t size) {
-    v.resize(size, 0);
-    if (size < v.capacity() / 2) v.shrink_to_fit();
-}
-
-template <class V> void permuteVector(V& v, std::size_t first, const std::vector<std::uint32_t>& perm) {
-    if (v.empty()) return;
-    V out(v.size());
-    std::copy(v.begin(), v.begin() + std::ptrdiff_t(first), out.begin());
-    const auto* body = v.data() + first;
-    auto* dest = out.data() + first;
-    for (std::size_t i = 0; i < perm.size(); ++i)
-        dest[i] = body[perm[i]];
-    v.swap(out);
-}
 
 std::size_t strideFor(int cols) {
     return (static_cast<std::size_t>(std::max(0, cols)) + 7) / 8 * 8;
@@ -34,10 +19,13 @@ std::size_t strideFor(int cols) {
 void TCellTable::setColCount(int count) {
     count = std::max(0, count);
     const std::size_t stride = strideFor(count);
+    const std::size_t used = usedRows();
     if (stride != m_stride) {
-        std::vector<std::uint8_t> bytes(m_rows * stride, 0);
+        TZeroedArray<std::uint8_t> bytes;
+        bytes.reserve(std::max(m_rows, m_reservedRows) * stride);
+        bytes.resize(m_rows * stride);
         const std::size_t keep = std::min(stride, m_stride);
-        for (std::size_t row = 0; row < m_rows && keep > 0; ++row)
+        for (std::size_t row = 0; row < used && keep > 0; ++row)
             std::memcpy(bytes.data() + row * stride, m_bytes.data() + row * m_stride, keep);
         m_bytes.swap(bytes);
         m_stride = stride;
@@ -45,7 +33,7 @@ void TCellTable::setColCount(int count) {
     const int old = colCount();
     m_cols.resize(static_cast<std::size_t>(count));
     for (int col = old; col < count; ++col) {
-        for (std::size_t row = 0; row < m_rows; ++row)
+        for (std::size_t row = 0; row < used; ++row)
             m_bytes[row * m_stride + static_cast<std::size_t>(col)] = 0;
     }
 }
@@ -53,12 +41,17 @@ void TCellTable::setColCount(int count) {
 void TCellTable::setRowCount(std::size_t rows) {
     const std::size_t old = m_rows;
     m_rows = rows;
-    resizeVector(m_bytes, rows * m_stride);
+    // Cells dropped read as empty when the rows come back; cells added are empty without being written.
+    m_bytes.resize(rows * m_stride);
     for (Column& c : m_cols) {
-        if (c.width == 2) resizeVector(c.wide16, rows);
-        if (c.width == 4) resizeVector(c.wide32, rows);
+        if (c.width == 2) c.wide16.resize(rows);
+        if (c.width == 4) c.wide32.resize(rows);
     }
-    if (rows <= old / 2) m_reservedRows = 0;
+    m_cleanFrom = std::min(m_cleanFrom, rows);
+    if (rows <= old / 2) {
+        m_reservedRows = 0;
+        m_spare.clear();
+    }
     if (rows <= old / 2)
         for (int col = 0; col < colCount(); ++col)
             if (m_cols[std::size_t(col)].width != 1 || m_cols[std::size_t(col)].dict.size() > 1) recode(col);
@@ -74,6 +67,7 @@ void TCellTable::reserveRows(std::size_t rows) {
 }
 
 void TCellTable::copyCells(std::size_t from, std::size_t to, int beginCol, int endCol) {
+    touch(to);
     const auto oneByte = [this](int col) { return m_cols[static_cast<std::size_t>(col)].width == 1; };
     int col = beginCol;
     while (col < endCol) {
@@ -140,53 +134,75 @@ void TCellTable::widen(int col) {
     Column& c = m_cols[static_cast<std::size_t>(col)];
     c.lastHandle = TCellStringTable::EmptyHandle;
     c.lastCode = 0;
+    const std::size_t used = usedRows(); // the rows after are empty: code 0 and handle 0 alike
     if (c.width == 1) {
         c.wide16.reserve(std::max(m_rows, m_reservedRows));
         c.wide16.resize(m_rows);
-        for (std::size_t row = 0; row < m_rows; ++row)
+        for (std::size_t row = 0; row < used; ++row)
             c.wide16[row] = m_bytes[row * m_stride + static_cast<std::size_t>(col)];
         c.width = 2;
         return;
     }
     c.wide32.reserve(std::max(m_rows, m_reservedRows));
     c.wide32.resize(m_rows);
-    for (std::size_t row = 0; row < m_rows; ++row)
+    for (std::size_t row = 0; row < used; ++row)
         c.wide32[row] = c.dict[c.wide16[row]];
-    std::vector<std::uint16_t>().swap(c.wide16);
+    c.wide16.clear();
     c.dict.assign(1, TCellStringTable::EmptyHandle);
     std::vector<std::uint32_t>().swap(c.probe);
     c.width = 4;
 }
 
 void TCellTable::recode(int col) {
-    std::vector<Handle> cells(m_rows);
-    for (std::size_t row = 0; row < m_rows; ++row)
+    const std::size_t used = usedRows();
+    std::vector<Handle> cells(used);
+    for (std::size_t row = 0; row < used; ++row)
         cells[row] = get(col, row);
     m_cols[static_cast<std::size_t>(col)] = Column();
-    for (std::size_t row = 0; row < m_rows; ++row)
+    for (std::size_t row = 0; row < used; ++row)
         set(col, row, cells[row]);
 }
 
-void TCellTable::permute(std::size_t first, const std::vector<std::uint32_t>& perm) {
-    // The one-byte codes of a row move together, a word at a time.
-    if (m_stride > 0 && !perm.empty()) {
-        std::vector<std::uint8_t> out(m_bytes.size());
-        std::memcpy(out.data(), m_bytes.data(), first * m_stride);
-        const std::uint8_t* body = m_bytes.data() + first * m_stride;
-        std::uint8_t* dest = out.data() + first * m_stride;
-        const std::size_t words = m_stride / 8;
-        for (std::size_t i = 0; i < perm.size(); ++i) {
-            const std::uint8_t* from = body + std::size_t(perm[i]) * m_stride;
-            std::uint8_t* to = dest + i * m_stride;
-            for (std::size_t w = 0; w < words; ++w)
-                std::memcpy(to + 8 * w, from + 8 * w, 8);
-        }
-        m_bytes.swap(out);
-    }
+// The spare holds the keys and a buffer for them (16 bytes a row), or the values being gathered (at most
+// 16 bytes a row), and after them the permutation (4 bytes a row).
+TCellTable::SortScratch TCellTable::sortScratch(std::size_t count) {
+    if (m_spare.size() < 20 * count) m_spare.resize(20 * count);
+    std::uint8_t* base = m_spare.data();
+    return {reinterpret_cast<std::uint64_t*>(base), reinterpret_cast<std::uint64_t*>(base + 8 * count),
+            reinterpret_cast<std::uint32_t*>(base + 16 * count)};
+}
+
+void TCellTable::permute(std::size_t first, const std::uint32_t* perm, std::size_t count) {
+    if (count == 0) return;
+    // Values are gathered into the start of the spare and copied back; the permutation may lie after.
+    const bool permInSpare = perm >= reinterpret_cast<const std::uint32_t*>(m_spare.data()) &&
+                             perm < reinterpret_cast<const std::uint32_t*>(m_spare.data() + m_spare.size());
+    if (!permInSpare && m_spare.size() < 16 * count) m_spare.resize(16 * count);
+    std::uint8_t* out = m_spare.data();
+    auto gather = [&](auto* values) {
+        using T = std::remove_pointer_t<decltype(values)>;
+        T* to = reinterpret_cast<T*>(out);
+        const T* body = values + first;
+        for (std::size_t i = 0; i < count; ++i)
+            to[i] = body[perm[i]];
+        std::memcpy(values + first, to, count * sizeof(T));
+    };
     for (Column& c : m_cols) {
-        if (c.width == 2) permuteVector(c.wide16, first, perm);
-        if (c.width == 4) permuteVector(c.wide32, first, perm);
+        if (c.width == 2) gather(c.wide16.data());
+        if (c.width == 4) gather(c.wide32.data());
     }
+    // The one-byte codes of a row move together, two words at a time, so sorting needs room for two words
+    // a row beside the codes rather than a second copy of them.
+    std::uint8_t* body = m_bytes.data() + first * m_stride;
+    for (std::size_t word = 0; word < m_stride / 8; word += 2) {
+        const std::size_t width = std::min<std::size_t>(16, m_stride - 8 * word);
+        const std::size_t offset = 8 * word;
+        for (std::size_t i = 0; i < count; ++i)
+            std::memcpy(out + i * width, body + std::size_t(perm[i]) * m_stride + offset, width);
+        for (std::size_t i = 0; i < count; ++i)
+            std::memcpy(body + i * m_stride + offset, out + i * width, width);
+    }
+    m_cleanFrom = std::max(m_cleanFrom, m_rows);
 }
 
 void TCellTable::markInterned(std::vector<std::uint8_t>& used) const {
@@ -196,12 +212,12 @@ void TCellTable::markInterned(std::vector<std::uint8_t>& used) const {
     for (int col = 0; col < colCount(); ++col) {
         const Column& c = m_cols[static_cast<std::size_t>(col)];
         if (c.width == 4) {
-            for (Handle h : c.wide32)
-                mark(h);
+            for (std::size_t row = 0; row < usedRows(); ++row)
+                mark(c.wide32[row]);
             continue;
         }
         std::vector<std::uint8_t> codeUsed(c.dict.size(), 0);
-        for (std::size_t row = 0; row < m_rows; ++row)
+        for (std::size_t row = 0; row < usedRows(); ++row)
             codeUsed[code(col, row)] = 1;
         for (std::size_t i = 0; i < c.dict.size(); ++i)
             if (codeUsed[i]) mark(c.dict[i]);
@@ -214,14 +230,18 @@ void TCellTable::remapInterned(const std::vector<std::uint32_t>& map) {
     };
     for (int col = 0; col < colCount(); ++col) {
         Column& c = m_cols[static_cast<std::size_t>(col)];
-        for (Handle& h : c.width == 4 ? c.wide32 : c.dict)
-            remap(h);
+        if (c.width == 4)
+            for (std::size_t row = 0; row < usedRows(); ++row)
+                remap(c.wide32[row]);
+        else
+            for (Handle& h : c.dict)
+                remap(h);
         recode(col);
     }
 }
 
 std::size_t TCellTable::memoryUsage() const {
-    std::size_t bytes = m_bytes.capacity() + m_cols.capacity() * sizeof(Column);
+    std::size_t bytes = m_bytes.capacity() + m_spare.capacity() + m_cols.capacity() * sizeof(Column);
     for (const Column& c : m_cols)
         bytes += c.dict.capacity() * 4 + c.probe.capacity() * 4 + c.wide16.capacity() * 2 +
                  c.wide32.capacity() * 4;

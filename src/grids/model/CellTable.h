@@ -4,7 +4,12 @@
 // the code is one byte, kept with the other one-byte codes of its row (so whole rows move together when
 // the grid is sorted); up to 65,536 it is two bytes in a vector of the column's own; beyond that the
 // cell is the handle itself. Letters, flags, names and values that repeat thus cost a byte or two each.
+//
+// The codes live in arrays that read as zero until written (TZeroedArray), and the table knows from which
+// row on no cell has been written: growing by many rows fills no memory, and a row written for the first
+// time is written once.
 #include "grids/model/CellStringTable.h"
+#include "grids/model/ZeroedArray.h"
 
 #include <cstdint>
 #include <vector>
@@ -28,6 +33,7 @@ public:
         return c.wide32[row];
     }
     void set(int col, std::size_t row, Handle handle) {
+        touch(row);
         Column& c = m_cols[static_cast<std::size_t>(col)];
         if (c.width != 4) {
             const std::uint32_t code = codeOf(col, handle);
@@ -44,6 +50,7 @@ public:
     }
     // The first count cells of a row (count at most colCount()).
     void setRow(std::size_t row, const Handle* handles, int count) {
+        touch(row);
         for (int col = 0; col < count; ++col) {
             Column& c = m_cols[static_cast<std::size_t>(col)];
             const Handle h = handles[col];
@@ -81,8 +88,17 @@ public:
         return {nullptr, 0, c.wide16.data()};
     }
 
-    // Rows first + i take the cells of row first + perm[i] (perm holds every row from first once).
-    void permute(std::size_t first, const std::vector<std::uint32_t>& perm);
+    // Room for sorting count body rows, kept from sort to sort: two arrays of count keys, and count row
+    // indexes for permute. Contents undefined; valid until the next call that changes the table.
+    struct SortScratch {
+        std::uint64_t* keys;
+        std::uint64_t* buffer;
+        std::uint32_t* perm;
+    };
+    SortScratch sortScratch(std::size_t count);
+    // Rows first + i take the cells of row first + perm[i] (perm holds every row from first once, count
+    // of them; it may be the perm of sortScratch(count), which it uses up).
+    void permute(std::size_t first, const std::uint32_t* perm, std::size_t count);
 
     // Sets used[index] for the interned texts the cells hold.
     void markInterned(std::vector<std::uint8_t>& used) const;
@@ -100,9 +116,15 @@ private:
         int slotShift = 32;
         Handle lastHandle = TCellStringTable::EmptyHandle;
         std::uint32_t lastCode = 0;
-        std::vector<std::uint16_t> wide16;
-        std::vector<Handle> wide32;
+        TZeroedArray<std::uint16_t> wide16;
+        TZeroedArray<Handle> wide32;
     };
+
+    // Rows from m_cleanFrom on hold only empty cells, and every array reads zero there.
+    void touch(std::size_t row) {
+        if (row >= m_cleanFrom) m_cleanFrom = row + 1;
+    }
+    std::size_t usedRows() const { return m_rows < m_cleanFrom ? m_rows : m_cleanFrom; }
 
     std::uint32_t codeOf(int col, Handle handle) {
         Column& c = m_cols[static_cast<std::size_t>(col)];
@@ -120,8 +142,10 @@ private:
     void recode(int col);
 
     std::vector<Column> m_cols;
-    std::vector<std::uint8_t> m_bytes; // one-byte codes, row after row, m_stride bytes a row
-    std::size_t m_stride = 0;          // the column count rounded up to whole 8-byte words
+    TZeroedArray<std::uint8_t> m_bytes; // one-byte codes, row after row, m_stride bytes a row
+    TZeroedArray<std::uint8_t> m_spare; // room for sorting and permuting, kept between sorts
+    std::size_t m_stride = 0;           // the column count rounded up to whole 8-byte words
     std::size_t m_rows = 0;
     std::size_t m_reservedRows = 0;
+    std::size_t m_cleanFrom = 0;
 };

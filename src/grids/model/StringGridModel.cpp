@@ -113,26 +113,34 @@ int bitsFor(std::uint32_t distinct) {
     return distinct <= 1 ? 0 : std::bit_width(distinct - 1);
 }
 
-// Sorts keys by their bits lowBit .. highBit - 1 only, least significant digit first; keys equal in
-// those bits keep their order.
-void radixSort(std::vector<std::uint64_t>& keys, int lowBit, int highBit) {
+// Sorts count keys by their bits lowBit .. highBit - 1 only, least significant digit first; keys equal in
+// those bits (and none is set above highBit) keep their order. buffer holds count keys too. Returns where
+// the sorted keys are: keys or buffer.
+const std::uint64_t* radixSort(std::uint64_t* keys, std::uint64_t* buffer, std::size_t count, int lowBit,
+                               int highBit) {
     constexpr int DigitBits = 11;
-    std::vector<std::uint64_t> buffer;
-    std::vector<std::size_t> start(std::size_t(1) << DigitBits);
-    for (int shift = lowBit; shift < highBit; shift += DigitBits) {
-        const std::uint64_t mask = (1ull << std::min(DigitBits, highBit - shift)) - 1;
-        std::fill(start.begin(), start.end(), 0);
-        for (std::uint64_t k : keys)
-            ++start[(k >> shift) & mask];
-        if (start[(keys.front() >> shift) & mask] == keys.size()) continue; // one digit value: no move
+    constexpr std::size_t Digits = std::size_t(1) << DigitBits;
+    const int passes = (highBit - lowBit + DigitBits - 1) / DigitBits;
+    // Every digit's counts in one pass over the keys.
+    std::vector<std::size_t> counts(std::size_t(std::max(0, passes)) * Digits, 0);
+    for (std::size_t i = 0; i < count; ++i)
+        for (int p = 0; p < passes; ++p)
+            ++counts[std::size_t(p) * Digits + ((keys[i] >> (lowBit + p * DigitBits)) & (Digits - 1))];
+    for (int p = 0; p < passes; ++p) {
+        const int shift = lowBit + p * DigitBits;
+        const std::uint64_t mask = Digits - 1;
+        std::size_t* start = counts.data() + std::size_t(p) * Digits;
+        if (start[(keys[0] >> shift) & mask] == count) continue; // one digit value: no move
         std::size_t sum = 0;
-        for (std::size_t& s : start)
-            sum += std::exchange(s, sum);
-        buffer.resize(keys.size());
-        for (std::uint64_t k : keys)
+        for (std::size_t d = 0; d < Digits; ++d)
+            sum += std::exchange(start[d], sum);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t k = keys[i];
             buffer[start[(k >> shift) & mask]++] = k;
-        keys.swap(buffer);
+        }
+        std::swap(keys, buffer);
     }
+    return keys;
 }
 
 } // namespace
@@ -255,7 +263,6 @@ void TStringGridModel::setFilterActive(bool active) {
         evaluateFilter(0);
     } else {
         m_shownBody.clear();
-        m_shownBody.shrink_to_fit();
     }
     notifyLayout();
 }
@@ -263,8 +270,11 @@ void TStringGridModel::setFilterActive(bool active) {
 void TStringGridModel::evaluateFilter(int fromRealRow) {
     const int fixedRows = fixedRowCount();
     const int from = std::max(fromRealRow, fixedRows);
-    m_shownBody.erase(std::lower_bound(m_shownBody.begin(), m_shownBody.end(), std::uint32_t(from)),
-                      m_shownBody.end());
+    // Room for every row from `from` (untouched memory costs nothing), trimmed to the rows shown at the end.
+    std::size_t count = std::size_t(
+        std::lower_bound(m_shownBody.begin(), m_shownBody.end(), std::uint32_t(from)) - m_shownBody.begin());
+    m_shownBody.resize(count + std::size_t(std::max(0, m_rowCount - from)));
+    std::uint32_t* shownRows = m_shownBody.data();
     std::vector<ConditionPass> passes;
     passes.reserve(m_conditions.size());
     for (const TFilterCondition& condition : m_conditions) {
@@ -292,8 +302,9 @@ void TStringGridModel::evaluateFilter(int fromRealRow) {
         if (shown && !m_quickText.isEmpty())
             shown = std::any_of(quick.begin(), quick.end(),
                                 [row](ConditionPass& pass) { return pass.test(row); });
-        if (shown) m_shownBody.push_back(std::uint32_t(row));
+        if (shown) shownRows[count++] = std::uint32_t(row);
     }
+    m_shownBody.resize(count);
 }
 
 void TStringGridModel::setQuickFilter(const QString& text, std::vector<int> columns) {
@@ -446,8 +457,10 @@ void TStringGridModel::sortBody() {
                                     : codeRanks[k][m_cells.code(cols[k], std::size_t(first) + i)];
     };
 
-    // Row order: ties on every key keep the current order, so the sort is stable.
-    std::vector<std::uint32_t> perm(n);
+    // Row order: ties on every key keep the current order, so the sort is stable. The keys and the
+    // permutation live in the table's room for sorting, kept from sort to sort.
+    const TCellTable::SortScratch scratch = m_cells.sortScratch(n);
+    std::uint32_t* perm = scratch.perm;
     int keyBits = 0;
     for (int b : bits)
         keyBits += b;
@@ -467,7 +480,7 @@ void TStringGridModel::sortBody() {
                                coded ? codeRanks[k].data() : nullptr, coded ? nullptr : ranks[k].data(),
                                bits[k]});
         }
-        std::vector<std::uint64_t> packed(n);
+        std::uint64_t* packed = scratch.keys;
         for (std::size_t i = 0; i < n; ++i) {
             const std::size_t row = std::size_t(first) + i;
             std::uint64_t key = 0;
@@ -482,10 +495,10 @@ void TStringGridModel::sortBody() {
         ranks.clear();
         ranks.shrink_to_fit();
         // The row index in the low bits already orders ties: only the key bits need sorting.
-        radixSort(packed, rowBits, rowBits + keyBits);
+        const std::uint64_t* sorted = radixSort(packed, scratch.buffer, n, rowBits, rowBits + keyBits);
         const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
         for (std::size_t i = 0; i < n; ++i)
-            perm[i] = std::uint32_t(packed[i] & rowMask);
+            perm[i] = std::uint32_t(sorted[i] & rowMask);
     } else {
         for (std::size_t k = 0; k < ranks.size(); ++k) {
             if (codeRanks[k].empty()) continue;
@@ -495,7 +508,7 @@ void TStringGridModel::sortBody() {
         }
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(i);
-        std::stable_sort(perm.begin(), perm.end(), [&](std::uint32_t a, std::uint32_t b) {
+        std::stable_sort(perm, perm + n, [&](std::uint32_t a, std::uint32_t b) {
             for (const auto& r : ranks)
                 if (r[a] != r[b]) return r[a] < r[b];
             return false;
@@ -508,7 +521,7 @@ void TStringGridModel::sortBody() {
     bool moved = false;
     for (std::size_t i = 0; i < n && !moved; ++i)
         moved = perm[i] != i;
-    if (moved) m_cells.permute(std::size_t(first), perm);
+    if (moved) m_cells.permute(std::size_t(first), perm, n);
     if (m_filterActive) evaluateFilter(0);
     notifyLayout();
 }

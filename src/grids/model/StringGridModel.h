@@ -14,6 +14,7 @@
 #include "grids/model/CellStringTable.h"
 #include "grids/model/CellTable.h"
 #include "grids/model/FilterCondition.h"
+#include "grids/model/ZeroedArray.h"
 
 #include <QLocale>
 #include <QString>
@@ -141,7 +142,7 @@ private:
     QString m_quickText;
     std::vector<int> m_quickCols;
     bool m_filterActive = false;
-    std::vector<std::uint32_t> m_shownBody; // real indices of shown body rows, ascending (filter on)
+    TZeroedArray<std::uint32_t> m_shownBody; // real indices of shown body rows, ascending (filter on)
 
     std::vector<int> m_sortKeys;
     bool m_multiKey = false;
