@@ -77,7 +77,9 @@ std::optional<QString> openFile(QWidget* parent, const OpenFileRequest& request)
     if (request.filterIndex >= 0 && request.filterIndex < request.filters.size())
         dialog.selectNameFilter(request.filters.at(request.filterIndex));
     dialog.setDefaultSuffix(request.defaultSuffix);
-    dialog.setFileMode(request.saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.folder   ? QFileDialog::Directory
+                       : request.saving ? QFileDialog::AnyFile
+                                        : QFileDialog::ExistingFile);
     dialog.setAcceptMode(request.saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setOption(QFileDialog::ReadOnly, false);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);

@@ -33,6 +33,7 @@ struct OpenFileRequest {
     QString directory;     // initial folder
     QString fileName;      // preset file name (may be empty)
     bool saving = false;   // a save dialog: any new or existing file name
+    bool folder = false;   // a folder, not a file (an existing one, or one made in the dialog)
 };
 
 // The file-open (or, with saving, file-save) dialog; the chosen full path, or nothing when cancelled.

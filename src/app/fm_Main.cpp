@@ -176,6 +176,8 @@ void TForm1::ConnectHandlers() {
     ConnectCommandHandlers();
     ConnectDatabaseInfoHandlers();
     ConnectFindingsHandlers();
+    ConnectSandboxHandlers();
+    ConnectChangesHandlers();
 }
 
 void TForm1::bt_RefreshClick() {
@@ -226,6 +228,7 @@ void TForm1::DisconnectDB() {
 
 void TForm1::RefreshAll() {
     ClearFindings();
+    ClearChanges();
     ui->lb_Summary->setText(QString());
     if (!fileExists(ui->cb_MDW->currentText())) {
         ui->lb_Summary->setText(QStringLiteral("Workgroup file not found"));
@@ -236,6 +239,7 @@ void TForm1::RefreshAll() {
     }
     if (!ConnectFromLogin()) {
         SetAuditMode(false);
+        ShowSandboxState();
         ui->lb_Summary->setText(QStringLiteral("Couldn't connect to database"));
         ClearUsersGroupsView();
         ClearPermissionsView();
@@ -244,6 +248,7 @@ void TForm1::RefreshAll() {
     }
 
     SetAuditMode(db1().AuditOnly());
+    ShowSandboxState();
     bool usersRead = false, permsRead = false, infoRead = false;
     auto cleanUp = [&] {
         ui::setScreenCursor(ui::CursorShape::Default);
@@ -261,6 +266,7 @@ void TForm1::RefreshAll() {
         ui::setScreenCursor(ui::CursorShape::HourGlass);
         usersRead = ReadUsersAndGroups();
         permsRead = ReadPermissions();
+        ReadChanges(); // before the counts, which close the connection
         infoRead = ReadDatabaseInfo();
         ui->me_Props->clear();
     } catch (...) {
@@ -286,6 +292,7 @@ void TForm1::SetAuditMode(bool audit) {
     ui->lb_AuditNote->setVisible(audit);
     ui->bt_UG_Add->setEnabled(!audit); // the matrix popup asks AuditMode as it opens
     ui->mi_ChangePassword->setEnabled(!audit);
+    ui->mi_PlanSandbox->setEnabled(audit);
 }
 
 void TForm1::mi_AboutClick() {

@@ -5,12 +5,16 @@
 #include "commands/PermOp.h"
 #include "jet/DaoDS.h"
 #include "jet/dm_Inspect.h"
+#include "plan/Changes.h"
+#include "plan/OriginRecord.h"
 
 #include <QMainWindow>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class TForm1;
@@ -18,6 +22,7 @@ class TForm1;
 class QComboBox;
 class QMenu;
 class QAction;
+class QPushButton;
 class TKaDumbIniFileMgr;
 class TASGHelper;
 class TASGHelper_Perm;
@@ -69,6 +74,10 @@ public:
     // disabled and the login tab says why. Set by every refresh that connected.
     bool AuditMode = false;
     void SetAuditMode(bool audit);
+    // "sandbox of NAME" while a sandbox of a genuine pair is shown, else empty; with the window title and
+    // the login tab's note, set by every refresh.
+    QString SandboxLabel;
+    void ShowSandboxState();
 
     const QString& LastDatabase() const { return m_lastDatabase; }
     const QString& LastWorkgroup() const { return m_lastWorkgroup; }
@@ -93,6 +102,13 @@ public:
     // Writes the HTML report and a PDF of it beside it (same name, ".pdf"); throws on a write failure.
     bool SaveAuditReport(const QString& htmlPath);
     const std::pair<QString, QString>& LastReportFiles() const { return m_lastReportFiles; }
+
+    // The Changes tab: on a sandbox, what differs from its origin, read by every refresh that connected
+    // (it expects the connection open). A sandbox is a database that holds an origin record.
+    bool ReadChanges();
+    void ClearChanges();
+    bool ShowsSandbox() const { return m_origin.has_value(); }
+    const std::vector<plan::Change>& Changes() const { return m_changes; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -162,9 +178,21 @@ private:
     int FindingRow(const TFinding& finding) const;
     void mi_SaveReportClick();
     void mi_LegendClick();
+    // changes and the findings' fixes
+    void ConnectChangesHandlers();
+    void lv_ChangesActivated();
+    void bt_FindingFixClick();
+    void UpdateFindingFix();
+    std::vector<const TFinding*> SelectedFindings() const;
+    std::optional<std::string> PickNewOwner();
+    std::optional<plan::OriginRecord> m_origin;
+    std::vector<plan::Change> m_changes;
     std::unique_ptr<TFindingsResult> m_findings;
     std::unique_ptr<TAuditInputs> m_auditInputs;
     std::pair<QString, QString> m_lastReportFiles;
+    // sandbox
+    void ConnectSandboxHandlers();
+    void mi_PlanSandboxClick();
     // database information
     void ConnectDatabaseInfoHandlers();
     void lb_ACEsExplainClick();
@@ -201,6 +229,8 @@ public:
     QAction* pui_UGDeleteGroup = nullptr;
     QAction* N4 = nullptr;
     QAction* pui_UGClearPassword = nullptr;
+    // "Apply Suggested Fix" on the Findings tab, beside "Show in Permissions".
+    QPushButton* bt_FindingFix = nullptr;
 };
 
 // The application's main window; created first at start-up.

@@ -66,6 +66,9 @@ QString checkedDir(const std::string& dir, const SandboxPaths& paths, const std:
     return canonical;
 }
 
+OriginRecord importInto(const std::string& folder, const std::string& workgroupPath,
+                        const std::string& databasePath, const std::string& user);
+
 std::string fileName(const std::string& path) {
     return QFileInfo(q(path)).fileName().toStdString();
 }
@@ -96,8 +99,21 @@ OriginRecord ImportSandbox(const std::string& workgroupPath, const std::string& 
     if (fileName(workgroupPath) == fileName(databasePath))
         throw std::runtime_error("The workgroup file and the database have the same name '" +
                                  fileName(databasePath) + "'; a sandbox keeps both names.");
+    const bool existed = QFileInfo::exists(q(dir));
     const QString folder = checkedDir(dir, paths, workgroupPath, databasePath);
-    paths = SandboxPathsIn(folder.toStdString(), workgroupPath, databasePath);
+    try {
+        return importInto(folder.toStdString(), workgroupPath, databasePath, user);
+    } catch (...) {
+        if (!existed) QDir().rmdir(folder); // a folder made here goes again; it is empty
+        throw;
+    }
+}
+
+namespace {
+
+OriginRecord importInto(const std::string& folder, const std::string& workgroupPath,
+                        const std::string& databasePath, const std::string& user) {
+    const SandboxPaths paths = SandboxPathsIn(folder, workgroupPath, databasePath);
 
     OriginRecord record;
     record.workgroup = describe(workgroupPath, "workgroup information file");
@@ -113,13 +129,13 @@ OriginRecord ImportSandbox(const std::string& workgroupPath, const std::string& 
     record.jetFormat = snapshot.databaseFormat;
 
     // Temporary names in the same folder, renamed once both files are complete.
-    const std::string tmpWorkgroup = folder.toStdString() + "/.sandbox-workgroup.partial";
-    const std::string tmpDatabase = folder.toStdString() + "/.sandbox-database.partial";
+    const std::string tmpWorkgroup = folder + "/.sandbox-workgroup.partial";
+    const std::string tmpDatabase = folder + "/.sandbox-database.partial";
     try {
         dao::WriteSandbox(snapshot, tmpWorkgroup, tmpDatabase, FormatOriginRecord(record));
         if (std::rename(tmpWorkgroup.c_str(), paths.workgroup.c_str()) != 0 ||
             std::rename(tmpDatabase.c_str(), paths.database.c_str()) != 0)
-            throw std::runtime_error("Cannot name the sandbox's files in '" + dir + "'.");
+            throw std::runtime_error("Cannot name the sandbox's files in '" + folder + "'.");
     } catch (...) {
         for (const std::string& p : {tmpWorkgroup, tmpDatabase, paths.workgroup, paths.database})
             std::remove(p.c_str());
@@ -127,6 +143,8 @@ OriginRecord ImportSandbox(const std::string& workgroupPath, const std::string& 
     }
     return record;
 }
+
+} // namespace
 
 std::optional<OriginRecord> ReadOriginRecord(const dao::DatabasePtr& database) {
     const std::string text = dao::SandboxOrigin(database);

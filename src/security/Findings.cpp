@@ -375,7 +375,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
             "tab (\"Remove User from Group\").",
             {}, {}, "admin");
 
-    if (!In.OwnWorkgroup)
+    if (In.Genuine)
         for (TFinding& f : r.Findings)
             if (f.Fix != TFixKind::None || f.Action.find("\"Set New Owner\"") != std::string::npos)
                 f.Action = inSandbox(f.Action);
@@ -403,6 +403,7 @@ TAuditInputs ReadAuditInputs(const dao::WorkspacePtr& Workspace, const dao::Data
     // A sandbox's accounts all have the empty password, which says nothing about its origin's.
     const bool sandbox = !dao::SandboxOrigin(Database).empty();
     in.OwnWorkgroup = !Database->AuditOnly() && !sandbox;
+    in.Genuine = Database->AuditOnly();
     if (Database->AuditOnly() || sandbox) {
         in.PasswordsProblem = sandbox
                                   ? "the passwords of a sandbox are not its origin's (every account in it "

@@ -49,6 +49,7 @@ struct TAuditInputs {
     std::vector<std::string> EmptyPasswordUsers;
     std::vector<std::string> AdminsMembers; // users in Admins
     bool OwnWorkgroup = false;              // the engine's own workgroup file, not a genuine one
+    bool Genuine = false; // genuine Jet files, where nothing can be changed (a sandbox is not genuine)
 };
 
 struct TFindingsResult {

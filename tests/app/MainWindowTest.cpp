@@ -64,12 +64,13 @@ private slots:
         TAppFixture app(ini());
         QCOMPARE(app.form().windowTitle(), QStringLiteral("Keyloupe: Access/Jet Keyloupe"));
         auto* tabs = app.find<QTabWidget>("PageControl1");
-        QCOMPARE(tabs->count(), 5);
+        QCOMPARE(tabs->count(), 6);
         QCOMPARE(tabs->tabText(0), QStringLiteral("Database/Login"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("Users/Groups"));
         QCOMPARE(tabs->tabText(2), QStringLiteral("Permissions"));
         QCOMPARE(tabs->tabText(3), QStringLiteral("DatabaseInfo"));
         QCOMPARE(tabs->tabText(4), QStringLiteral("Findings"));
+        QCOMPARE(tabs->tabText(5), QStringLiteral("Changes"));
         QCOMPARE(tabs->currentWidget()->objectName(), QStringLiteral("ts_Database"));
         QCOMPARE(app.summary(), QStringLiteral("."));
         QCOMPARE(app.find<QComboBox>("cb_Username")->currentText(), QStringLiteral("admin"));

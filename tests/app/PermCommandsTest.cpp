@@ -8,6 +8,7 @@
 #include "jet/dm_Inspect.h"
 #include "security/PermissionColumns.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -120,6 +121,53 @@ private slots:
         QVERIFY(!app.find<QLabel>("lb_AuditNote")->isVisibleTo(&app.form()));
         QVERIFY(app.find<QPushButton>("bt_UG_Add")->isEnabled());
         QVERIFY(!app.form().windowTitle().contains(QStringLiteral("audit")));
+    }
+
+    // File > "Plan Changes in a Sandbox...": the sandbox is shown as the same user, says what it is, and
+    // takes changes under Jet's rules for that user, while the genuine files stay as they were.
+    void sandboxOfAGenuinePairTakesTheUsersChanges() {
+        const QString dir = QStringLiteral(KEYLOUPE_JET_SAMPLES);
+        if (!QFile::exists(dir + QStringLiteral("/system.mdw"))) QSKIP("the genuine Jet samples are absent");
+        const TTestFiles genuine{dir, dir + QStringLiteral("/system.mdw"),
+                                 dir + QStringLiteral("/ContourBL.mdb")};
+        TAppFixture app(tmp.filePath(QStringLiteral("sandbox.ini")), genuine);
+        app.login(QStringLiteral("Contour"), QStringLiteral("any password"));
+        auto* plan = app.find<QAction>("mi_PlanSandbox");
+        QVERIFY(plan->isEnabled());
+        const QString out = tmp.filePath(QStringLiteral("sandbox"));
+        app.hooks.fileAnswers.push_back(out);
+        plan->trigger();
+        QVERIFY(app.hooks.fileRequests.back().folder);
+        QCOMPARE(app.find<QComboBox>("cb_DB")->currentText(), out + QStringLiteral("/ContourBL.mdb"));
+        QCOMPARE(app.form().LastUserName(), QStringLiteral("Contour"));
+        QVERIFY(!app.form().AuditMode);
+        QVERIFY(!plan->isEnabled());
+        QVERIFY(app.form().windowTitle().endsWith(QStringLiteral(" (sandbox of ContourBL.mdb)")));
+        QVERIFY(
+            app.find<QLabel>("lb_AuditNote")->text().startsWith(QStringLiteral("Sandbox of ContourBL.mdb")));
+        QCOMPARE(app.find<QLabel>("lb_Summary")->text(),
+                 QStringLiteral("ContourBL.mdb   Perms: 180 (54 non-zero)  Users: 7 Groups: 2"));
+        QCOMPARE(app.find<QLabel>("lb_MSPerms")->text(), QStringLiteral("57"));
+
+        // Contour holds every right on Block Code through Users: the Users group's rights go. On
+        // MSysObjects, Users holds ReadDef and RetrieveData only: that change is refused.
+        const QString block = QStringLiteral("Block Code"), users = QStringLiteral("Users");
+        const QString objects = QStringLiteral("MSysObjects");
+        ApplyPermissionChange(app.form().CommandContext(), Tables, block, TRowKind::Document, poSet, 0,
+                              users);
+        QCOMPARE(app.permCell(Tables, block, users, colPermExp), QStringLiteral("00000"));
+        app.hooks.messages.clear();
+        ApplyPermissionChange(app.form().CommandContext(), Tables, objects, TRowKind::Document, poSet, 0,
+                              users);
+        QCOMPARE(app.hooks.messages.size(), 1);
+        QVERIFY(app.hooks.messages.front().contains(QStringLiteral("don't have permission")));
+        QCOMPARE(app.permCell(Tables, objects, users, colPermExp), QStringLiteral("00014"));
+
+        // The origin is untouched and reads as before.
+        app.setLogin(genuine.mdb, genuine.mdw, QStringLiteral("Contour"));
+        app.form().RefreshAll();
+        QVERIFY(!app.form().windowTitle().contains(QStringLiteral("sandbox")));
+        QCOMPARE(app.permCell(Tables, block, users, colPermExp), QStringLiteral("FFFFF"));
     }
 
     void initTestCase() {

@@ -1,7 +1,9 @@
-// The comparison of two hand-built catalogues and its three outputs.
+// The comparison of two hand-built catalogues, its three outputs, and the check of a sandbox's origin.
 #include "plan/CompareCatalogues.h"
 #include "plan/ChangeWriters.h"
+#include "plan/OriginCheck.h"
 #include "support/Snapshots.h"
+#include "support/TempDir.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 using namespace kltest;
@@ -129,4 +133,25 @@ TEST(ChangeWriters, TextCsvAndJsonTakeNamesAsData) {
     std::ostringstream none;
     plan::WriteChangesJson(none, {});
     EXPECT_EQ(none.str(), "[]\n");
+}
+
+TEST(OriginCheck, SaysWhichOriginFileChanged) {
+    TempDir dir;
+    plan::OriginRecord record;
+    record.workgroup.path = dir.file("w.mdw");
+    record.database.path = dir.file("d.mdb");
+    record.importedAt = "2026-12-01T10:00:00Z";
+    for (const std::string& path : {record.workgroup.path, record.database.path})
+        std::ofstream(path) << "as imported";
+    record.workgroup.sha256 = record.database.sha256 = plan::FileSha256(record.workgroup.path);
+    EXPECT_EQ(record.workgroup.sha256, "98a05c9d9bf567e009e3b8f1271c4c28415a66a4b90ec5dc7a8ee680039d06b0");
+    EXPECT_TRUE(plan::OriginChangedNotes(record).empty());
+    std::ofstream(record.database.path, std::ios::app) << ".";
+    const Strings notes = plan::OriginChangedNotes(record);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(
+        notes[0].rfind("The origin database '" + record.database.path + "' has changed since the import", 0),
+        0u);
+    std::filesystem::remove(record.workgroup.path);
+    EXPECT_EQ(plan::OriginChangedNotes(record).size(), 2u);
 }

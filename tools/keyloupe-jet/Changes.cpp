@@ -8,9 +8,12 @@
 #include "plan/ChangeWriters.h"
 #include "plan/CompareCatalogues.h"
 #include "plan/FindingFixes.h"
+#include "plan/OriginCheck.h"
+#include "plan/Sandbox.h"
 #include "security/Findings.h"
 
 #include <iostream>
+#include <stdexcept>
 
 namespace jettool {
 
@@ -18,13 +21,24 @@ int cmdChanges(const Invocation& inv, std::ostream& out) {
     const std::string format = inv.option("format", "text");
     if (format != "text" && format != "csv" && format != "json")
         throw UsageError("--format must be text|csv|json, not \"" + format + "\"");
-    const std::optional<std::string> fromWorkgroup = inv.option("from-workgroup");
-    const std::optional<std::string> from = inv.option("from");
-    if (!fromWorkgroup || !from)
-        throw UsageError("--from-workgroup W0 and --from D0 name the pair to compare with");
+    std::optional<std::string> fromWorkgroup = inv.option("from-workgroup");
+    std::optional<std::string> from = inv.option("from");
+    if (fromWorkgroup.has_value() != from.has_value())
+        throw UsageError("--from-workgroup W0 and --from D0 go together");
 
     Session session(inv.global);
     dao::DatabasePtr db = session.openDatabase(inv.arg(0), true);
+    // A sandbox is compared with its origin unless another pair is named.
+    const std::optional<plan::OriginRecord> origin = plan::ReadOriginRecord(db);
+    std::vector<std::string> notes;
+    if (!from) {
+        if (!origin)
+            throw UsageError("--from-workgroup W0 and --from D0 name the pair to compare with (a sandbox is "
+                             "compared with its origin without them)");
+        fromWorkgroup = origin->workgroup.path;
+        from = origin->database.path;
+        notes = plan::OriginChangedNotes(*origin);
+    }
     const dao::CatalogueSnapshot newer = dao::ReadCatalogueSnapshot(session.workspacePtr(), db);
     // The older pair is read as the same user.
     Session other(inv.global.daoVersion, *fromWorkgroup, inv.global.user, inv.global.password);
@@ -32,18 +46,25 @@ int cmdChanges(const Invocation& inv, std::ostream& out) {
     const dao::CatalogueSnapshot older = dao::ReadCatalogueSnapshot(other.workspacePtr(), oldDb);
 
     const std::vector<plan::Change> changes = plan::CompareCatalogues(older, newer);
+    // CSV and JSON stay records only: their notes go to standard error.
+    if (format != "text")
+        for (const std::string& note : notes)
+            std::cerr << ProgramName << ": " << note << '\n';
     if (format == "csv")
         plan::WriteChangesCsv(out, changes);
     else if (format == "json")
         plan::WriteChangesJson(out, changes);
     else
-        plan::WriteChangesText(out, changes);
+        plan::WriteChangesText(out, changes, notes);
     return changes.empty() ? 0 : ChangesExitStatus;
 }
 
 void cmdFix(const Invocation& inv, std::ostream& out) {
     Session session(inv.global);
     dao::DatabasePtr db = session.openDatabase(inv.arg(0), false);
+    if (db->AuditOnly())
+        throw std::runtime_error("genuine Jet files are never written: fix a sandbox of them (keyloupe-jet "
+                                 "sandbox DB DIR) and carry the changes over from there");
     TFindingsCollector collector;
     TCatalogueCounters counters;
     WalkCatalogue(db->Containers(), session.workspace().Users(), session.workspace().Groups(), collector,

@@ -138,10 +138,9 @@ const std::vector<CommandSpec>& commandTable() {
          true,
          cmdSandbox},
         {"changes",
-         "DB --from-workgroup W0 --from D0 [--format text|csv|json]",
+         "DB [--from-workgroup W0 --from D0] [--format text|csv|json]",
          "list what differs between the pair W0 + D0 and this one, in the order it can be applied to\n"
-         "      W0 + D0 (both read as the same user; a sandbox against its origin, or two copies of one "
-         "pair)",
+         "      W0 + D0 (both read as the same user); a sandbox without them: against its origin",
          1,
          1,
          {"from-workgroup", "from", "format"},

@@ -40,13 +40,14 @@ constexpr std::int32_t kCollatingGeneral = 1033; // dbSortGeneral
 
 // The new database's catalogue: containers, the Databases documents and the system tables, with Jet's
 // default permissions, which leave the database open to everyone until an administrator secures it.
-void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& creator, const Sid& admins) {
+void writeDefaultCatalog(Connection& db, const std::string& format, const Sid& creator, const Sid& admins,
+                         const BuiltinSids& builtins) {
     Statement obj(db, "INSERT INTO MSysObjects(ParentId, Name, Type, Owner, DateCreate, DateUpdate, Flags) "
                       "VALUES (?1, ?2, ?3, ?4, strftime('%Y-%m-%d %H:%M:%S', 'now'), "
                       "strftime('%Y-%m-%d %H:%M:%S', 'now'), ?5)");
     Statement ace(db, "INSERT INTO MSysACEs(ObjectId, SID, ACM, FInheritable) VALUES (?1, ?2, ?3, ?4)");
-    const Sid users = usersGroupSid();
-    const Sid engineSid = engineUserSid();
+    const Sid users = builtins.users;
+    const Sid engineSid = builtins.engine;
     auto add = [&](std::int64_t parent, const char* name, std::int32_t type, const Sid& owner,
                    std::int32_t flags, std::int32_t acm, bool inheritable) {
         obj.reset();
@@ -218,7 +219,7 @@ DatabasePtr createDatabase(const WorkspaceStatePtr& ws, const std::string& path,
                 .bind(2, std::int64_t(kCollatingGeneral))
                 .bindBlob(3, admins.data(), admins.size());
             id.run();
-            writeDefaultCatalog(db, format, ws->userSid, admins);
+            writeDefaultCatalog(db, format, ws->userSid, admins, ws->workgroup->builtins());
             tx.commit();
         }
         db.exec("PRAGMA journal_mode=WAL");

@@ -75,6 +75,7 @@ public:
     const std::string& path() const { return db_.path(); }
     // A sandbox's workgroup: made by the sandbox import; keeps the PIDs of the accounts created in it.
     bool isSandbox() const { return sandbox_; }
+    const BuiltinSids& builtins() const { return builtins_; }
     SnapshotPtr load();
     // True when another connection has changed the file since the last load.
     bool changedSinceLoad();

@@ -44,6 +44,9 @@ TEST_F(SnapshotTest, OwnFilesGiveAccountsObjectsOwnersAndEveryEntry) {
     ASSERT_TRUE(alice && admins && accountNamed(s, "admin"));
     EXPECT_EQ(alice->sid.size(), 16u);
     EXPECT_TRUE(alice->pid.empty()); // an ordinary workgroup never keeps PIDs
+    // Ordinary files keep the layout they always had (format 1, in the header's user_version).
+    EXPECT_EQ(readBytes(mdw).substr(60, 4), std::string("\0\0\0\1", 4));
+    EXPECT_EQ(readBytes(mdb).substr(60, 4), std::string("\0\0\0\1", 4));
     EXPECT_EQ(s.creatorAdminsSid, admins->sid);
     EXPECT_EQ(std::count_if(s.memberships.begin(), s.memberships.end(),
                             [&](const dao::SnapshotMembership& m) { return m.userSid == alice->sid; }),
@@ -110,10 +113,12 @@ TEST(SandboxWrite, GenuineCatalogueRoundTripsAndTheRulesHold) {
     dao::registerEngineClasses();
     TempDir dir;
     auto genuine = loginTo(sample("system.mdw"), "admin");
-    const dao::CatalogueSnapshot s =
-        dao::ReadCatalogueSnapshot(genuine, open(genuine, sample("testV1997.mdb")));
+    dao::CatalogueSnapshot s = dao::ReadCatalogueSnapshot(genuine, open(genuine, sample("testV1997.mdb")));
+    // A name the engine would refuse to create, as genuine workgroups may hold.
+    s.accounts.push_back({"Sales.Team", std::string("\x05\x01\x07", 3), true, ""});
     const std::string mdw = dir.file("system.mdw"), mdb = dir.file("testV1997.mdb");
     dao::WriteSandbox(s, mdw, mdb, "origin=text");
+    EXPECT_EQ(readBytes(mdw).substr(60, 4), std::string("\0\0\0\2", 4));
     EXPECT_EQ(daoErrorOf([&] { dao::WriteSandbox(s, dir.file("b.mdw"), mdb, ""); }), dao::errDatabaseExists);
     EXPECT_FALSE(std::filesystem::exists(dir.file("b.mdw")));
 
@@ -142,9 +147,12 @@ TEST(SandboxWrite, GenuineCatalogueRoundTripsAndTheRulesHold) {
     auto admin = loginTo(mdw, "admin");
     addUser(admin, "zed", "zed-pid");
     EXPECT_EQ(daoErrorOf([&] { admin->Groups()->Delete("Users"); }), dao::errBuiltinAccount);
+    EXPECT_EQ(daoErrorOf([&] { addGroup(admin, "Sales.New", "new-pid"); }), dao::errNotValidAccount);
     const dao::CatalogueSnapshot after = dao::ReadCatalogueSnapshot(admin, open(admin, mdb));
     const auto* zed = accountNamed(after, "zed");
     ASSERT_TRUE(zed);
+    ASSERT_TRUE(accountNamed(after, "Sales.Team"));
+    EXPECT_EQ(accountNamed(after, "Sales.Team")->sid.size(), 3u);
     EXPECT_EQ(zed->pid, "zed-pid"); // a sandbox keeps the PIDs of accounts made in it
     EXPECT_EQ(zed->sid.size(), 16u);
     const auto* users = accountNamed(after, "Users");

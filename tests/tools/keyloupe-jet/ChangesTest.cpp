@@ -94,3 +94,52 @@ TEST_F(ChangesTool, FixRemovesTheRightsAndGivesAwayWhatAdminOwns) {
     ASSERT_FALSE(changed.empty());
     EXPECT_EQ(changed.back(), std::to_string(lines.size() - 1) + " changes");
 }
+
+// On a sandbox of a genuine pair, changes takes the origin from the sandbox's origin record.
+TEST(ChangesOnASandbox, ListsWhatWasPlannedAgainstTheOrigin) {
+    const std::string samples = KEYLOUPE_JET_SAMPLES;
+    if (!std::filesystem::exists(samples + "/system.mdw") ||
+        !std::filesystem::exists(samples + "/ContourBL.mdb"))
+        GTEST_SKIP() << "the genuine Jet samples system.mdw and ContourBL.mdb are not at " << samples;
+    TempDir dir;
+    const std::string sandbox = dir.file("sb");
+    const ToolResult import = runTool({"--workgroup", samples + "/system.mdw", "--password", "", "sandbox",
+                                       samples + "/ContourBL.mdb", sandbox});
+    ASSERT_EQ(import.status, 0) << import.err;
+    const std::string db = sandbox + "/ContourBL.mdb";
+    auto tool = [&](Strings args) {
+        for (const std::string& a :
+             {std::string("--workgroup"), sandbox + "/system.mdw", std::string("--password"), std::string()})
+            args.push_back(a);
+        return runTool(args);
+    };
+    EXPECT_EQ(tool({"changes", db}).out, "No differences.\n");
+    const ToolResult genuineFix = runTool(
+        {"--workgroup", samples + "/system.mdw", "--password", "", "fix", samples + "/ContourBL.mdb"});
+    EXPECT_EQ(genuineFix.status, 1);
+    EXPECT_NE(genuineFix.err.find("fix a sandbox of them"), std::string::npos) << genuineFix.err;
+    // admin leaves Admins last (gina stays in it): it makes every other change as a member of Admins.
+    for (const Strings& command :
+         {Strings{"set-permissions", db, "Tables", "Block Code", "Users", "0"},
+          Strings{"set-owner", db, "Forms", "<container>", "admin"},
+          Strings{"set-inherit", db, "Tables", "Users", "false"},
+          Strings{"add-group", "Planners", "planners-pid"}, Strings{"add-user", "gina", "gina-pid"},
+          Strings{"add-member", "gina", "Planners"}, Strings{"add-member", "gina", "Admins"},
+          Strings{"delete-user", "SMSUser"}, Strings{"remove-member", "admin", "Admins"}}) {
+        const ToolResult r = tool(command);
+        ASSERT_EQ(r.status, 0) << command[0] << ": " << r.err;
+    }
+    const ToolResult r = tool({"changes", db});
+    EXPECT_EQ(r.status, ChangesExitStatus) << r.err;
+    EXPECT_EQ(
+        splitLines(r.out),
+        (Strings{
+            "create group Planners (PID planners-pid)", "create user gina (PID gina-pid)",
+            "add user gina to group Admins", "add user gina to group Planners",
+            "add user gina to group Users", "owner of Forms (container): CONTOURCDU -> admin",
+            "inherit of Users (group) on Tables (container): true -> false",
+            "permissions of Users (group) on Tables \\ Block Code: FFFFF -> 00000, removes Create, Delete, "
+            "ReadSec, WriteSec, WriteOwner, ReadDef, WriteDef, RetrieveData, InsertData, ReplaceData, "
+            "DeleteData",
+            "remove user admin from group Admins", "delete user SMSUser", "10 changes"}));
+}

@@ -1,0 +1,72 @@
+// File > "Plan Changes in a Sandbox...": a sandbox copy of the genuine pair shown, logged in to as the
+// same user; and how the window says that a sandbox is shown.
+#include "app/fm_Main.h"
+
+#include "ui_fm_Main.h"
+
+#include "plan/Sandbox.h"
+#include "ui/Cursor.h"
+#include "ui/Dialogs.h"
+
+#include <QFileInfo>
+
+void TForm1::ConnectSandboxHandlers() {
+    connect(ui->mi_PlanSandbox, &QAction::triggered, this, &TForm1::mi_PlanSandboxClick);
+}
+
+void TForm1::mi_PlanSandboxClick() {
+    if (!AuditMode) return; // only a genuine pair has a sandbox
+    ui::OpenFileRequest request;
+    request.title = QStringLiteral("Plan Changes in a Sandbox: an empty folder for the sandbox");
+    request.directory = QFileInfo(m_lastDatabase).path();
+    request.folder = true;
+    const std::optional<QString> dir = ui::openFile(this, request);
+    if (!dir) return;
+    plan::OriginRecord origin;
+    try {
+        ui::setScreenCursor(ui::CursorShape::HourGlass);
+        origin = plan::ImportSandbox(m_lastWorkgroup.toStdString(), m_lastDatabase.toStdString(),
+                                     m_lastUserName.toStdString(), dir->toStdString());
+        ui::setScreenCursor(ui::CursorShape::Default);
+    } catch (const std::exception& e) {
+        ui::setScreenCursor(ui::CursorShape::Default);
+        ui::showMessage(QStringLiteral("Error: ") + QString::fromStdString(e.what()));
+        return;
+    }
+    // Logged in to the sandbox as the same user; every sandbox account has the empty password.
+    const plan::SandboxPaths paths =
+        plan::SandboxPathsIn(dir->toStdString(), m_lastWorkgroup.toStdString(), m_lastDatabase.toStdString());
+    ui->cb_MDW->setCurrentText(QString::fromStdString(paths.workgroup));
+    ui->cb_DB->setCurrentText(QString::fromStdString(paths.database));
+    ui->cb_Username->setCurrentText(QString::fromStdString(origin.user));
+    ui->cb_Password->setCurrentText(QString());
+    RefreshAll();
+}
+
+void TForm1::ShowSandboxState() {
+    QString label;
+    if (db1().Connected()) {
+        try {
+            if (const auto origin = plan::ReadOriginRecord(db1().DatabaseObject()))
+                label = QString::fromStdString(plan::SandboxLabel(*origin));
+        } catch (const std::exception&) {
+            label = QStringLiteral("sandbox (its origin record cannot be read)");
+        }
+    }
+    // The title's part that named the sandbox shown before goes first, whatever NAME holds.
+    const QString oldSuffix = QStringLiteral(" (") + SandboxLabel + QStringLiteral(")");
+    QString title = windowTitle();
+    if (!SandboxLabel.isEmpty()) title.remove(oldSuffix);
+    SandboxLabel = label;
+    setWindowTitle(label.isEmpty() ? title : title + QStringLiteral(" (") + label + QStringLiteral(")"));
+    if (label.isEmpty()) return;
+    ui->lb_AuditNote->setText(
+        label.left(1).toUpper() + label.mid(1) +
+        QStringLiteral(
+            ": a copy of the genuine pair's accounts, objects, owners and permissions in Keyloupe's "
+            "own files, for planning changes. It holds no data and none of the genuine passwords: "
+            "every account in it has the empty password, and anyone may read every permission. "
+            "Changes follow Jet's rules for the user logged in; the genuine files are never "
+            "written."));
+    ui->lb_AuditNote->setVisible(true);
+}
