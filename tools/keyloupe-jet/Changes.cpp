@@ -13,6 +13,7 @@
 #include "security/Findings.h"
 
 #include <iostream>
+#include <stdexcept>
 
 namespace jettool {
 
@@ -61,6 +62,9 @@ int cmdChanges(const Invocation& inv, std::ostream& out) {
 void cmdFix(const Invocation& inv, std::ostream& out) {
     Session session(inv.global);
     dao::DatabasePtr db = session.openDatabase(inv.arg(0), false);
+    if (db->AuditOnly())
+        throw std::runtime_error("genuine Jet files are never written: fix a sandbox of them (keyloupe-jet "
+                                 "sandbox DB DIR) and carry the changes over from there");
     TFindingsCollector collector;
     TCatalogueCounters counters;
     WalkCatalogue(db->Containers(), session.workspace().Users(), session.workspace().Groups(), collector,

@@ -114,6 +114,10 @@ TEST(ChangesOnASandbox, ListsWhatWasPlannedAgainstTheOrigin) {
         return runTool(args);
     };
     EXPECT_EQ(tool({"changes", db}).out, "No differences.\n");
+    const ToolResult genuineFix = runTool(
+        {"--workgroup", samples + "/system.mdw", "--password", "", "fix", samples + "/ContourBL.mdb"});
+    EXPECT_EQ(genuineFix.status, 1);
+    EXPECT_NE(genuineFix.err.find("fix a sandbox of them"), std::string::npos) << genuineFix.err;
     // admin leaves Admins last (gina stays in it): it makes every other change as a member of Admins.
     for (const Strings& command :
          {Strings{"set-permissions", db, "Tables", "Block Code", "Users", "0"},

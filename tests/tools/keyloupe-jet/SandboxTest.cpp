@@ -7,6 +7,7 @@
 #include "plan/Sandbox.h"
 #include "security/AceCountQueries.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace {
@@ -18,11 +19,19 @@ std::string sample(const std::string& name) {
     return std::string(KEYLOUPE_JET_SAMPLES) + "/" + name;
 }
 
-// Findings without the note on passwords, which says why they were not checked and so differs.
+// Findings without the note on passwords, which says why they were not checked and so differs, and
+// with the genuine pair's actions as the sandbox words them: on the genuine pair they first send the
+// reader to a sandbox.
 std::vector<std::string> findingsLines(const std::string& out) {
     std::vector<std::string> lines = splitLines(out);
     std::erase_if(lines,
                   [](const std::string& l) { return l.rfind("[note] Passwords were not checked", 0) == 0; });
+    const std::string planned = "  what to do: Plan the change in a sandbox (File > \"Plan Changes in a "
+                                "Sandbox...\"), where every command works: ";
+    for (std::string& l : lines)
+        if (l.rfind(planned, 0) == 0 && l.size() > planned.size())
+            l = "  what to do: " + std::string(1, static_cast<char>(std::toupper(l[planned.size()]))) +
+                l.substr(planned.size() + 1);
     return lines;
 }
 
