@@ -204,6 +204,7 @@ TFindingsResult TFindingsCollector::Finish(const TAuditInputs& In) const {
                               std::move(object),
                               std::move(account),
                               TFixKind::None,
+                              {},
                               {}});
     };
 

@@ -40,11 +40,10 @@ CatalogueSnapshot Session::catalogueSnapshot() {
     for (std::uint32_t c : containers_)
         for (std::uint32_t d : docs_.at(c).list)
             add(d, objects_[c].name, objects_[d].name);
-    for (const auto& [key, ace] : aces_) {
-        const std::size_t obj = index[static_cast<std::uint32_t>(key >> 32)];
+    for (const AceTable::Entry& e : aces_.entries()) {
+        const std::size_t obj = index[e.obj];
         if (obj == SIZE_MAX) continue; // a row outside every container
-        s.aces.push_back(
-            {obj, std::string(sids_[static_cast<std::uint32_t>(key)].blob()), ace.acm, ace.inheritable});
+        s.aces.push_back({obj, std::string(sids_[e.sid].blob()), e.ace.acm, e.ace.inheritable});
     }
     std::sort(s.aces.begin(), s.aces.end(), [](const SnapshotAce& a, const SnapshotAce& b) {
         return a.object != b.object ? a.object < b.object : a.sid < b.sid;

@@ -88,8 +88,8 @@ TEST_F(HostileNames, CsvNeutralisesFormulasAndTextStaysExact) {
     ASSERT_EQ(report.status, 0) << report.err;
     for (const char* cell : {",'@SUM(1),", ",'+1,", ",'-1,", ",\"'=HYPERLINK(\"\"x\"\")\","})
         EXPECT_NE(report.out.find(cell), std::string::npos) << cell;
-    EXPECT_NE(findings.out.find(",Tables,'+1,Users\r\n"), std::string::npos) << findings.out;
-    EXPECT_NE(findings.out.find(",,,evil\\nU\\tforged\r\n"), std::string::npos) << findings.out;
+    EXPECT_NE(findings.out.find(",Tables,'+1,Users,\r\n"), std::string::npos) << findings.out;
+    EXPECT_NE(findings.out.find(",,,evil\\nU\\tforged,\r\n"), std::string::npos) << findings.out;
     // No field begins a formula; a lone "-" (a right that does not apply) is no formula.
     for (const std::string* out : {&report.out, &findings.out}) {
         EXPECT_TRUE(plainLines(*out, true));
