@@ -156,7 +156,9 @@ std::vector<const TFinding*> TForm1::SelectedFindings() const {
     std::vector<const TFinding*> selected;
     if (!m_findings) return selected;
     for (QTreeWidgetItem* item : ui->tv_Findings->selectedItems()) {
-        const int i = ui->tv_Findings->indexOfTopLevelItem(item);
+        if (item->isHidden()) continue; // filtered out by severity
+        // The list may be sorted: each item knows its finding's place in the result.
+        const int i = item->data(0, Qt::UserRole).toInt();
         if (i >= 0 && i < static_cast<int>(m_findings->Findings.size()))
             selected.push_back(&m_findings->Findings[static_cast<std::size_t>(i)]);
     }

@@ -64,6 +64,8 @@ public:
                                  QString::fromStdString(f.Where), QString::fromStdString(f.What)}),
           m_severity(static_cast<int>(f.Severity)), m_index(index) {
         setToolTip(2, ui::plainToolTip(text(2)));
+        // The finding's place in the result, for code that sees only the tree's items.
+        setData(0, Qt::UserRole, index);
     }
     int index() const { return m_index; }
     TSeverity severity() const { return static_cast<TSeverity>(m_severity); }
