@@ -453,3 +453,30 @@ TEST(Sort, LocaleCollationOrdersAccentsWithTheirLetters) {
     model.sortBody();
     EXPECT_EQ(shownTexts(model), QStringList({"apple", QString::fromUtf8("\xC3\x84rger"), "Bob", "Zeta"}));
 }
+
+TEST(Sort, LargeGridsSortAgainAndRowsCutAndGrownBackAreEmpty) {
+    // Large enough for storage mapped from the kernel; rows of three words of one-byte codes, and a
+    // payload column of handles. The second sort reuses the first one's room; its keys extend the first
+    // one's, so that its ties are still in the original order.
+    const int n = 100000;
+    TStringGridModel model = randomRows(n, 17, 18, 3);
+    model.setCollationLocale(QLocale::c());
+    model.setOnGetFormat([](int, TSortStyle& style) { style = TSortStyle::AlphaNoCase; });
+    model.setMultiKeySort(true);
+    for (const std::vector<int>& keys : {std::vector<int>{16, 0}, std::vector<int>{16, 0, 2, 9}}) {
+        model.clearSortKeys();
+        for (int k : keys)
+            model.addSortKey(k);
+        model.sortBody();
+        expectSortedWholeRows(model, keys, n);
+    }
+    const QString kept = model.cell(17, 10);
+    for (int cut : {n / 2, 100}) { // memory kept, and memory given back
+        model.setRowCount(cut + 1);
+        model.setRowCount(n + 1);
+        EXPECT_EQ(model.cell(17, 10), kept);
+        for (int r : {cut + 1, n / 2 + 7, n})
+            for (int c : {0, 8, 16, 17})
+                ASSERT_EQ(model.cell(c, r), "") << "cell " << c << ", " << r;
+    }
+}

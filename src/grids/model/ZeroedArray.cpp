@@ -9,8 +9,7 @@
 
 namespace {
 
-constexpr std::size_t MapFrom = std::size_t(1) << 20;       // smaller arrays live on the heap
-constexpr std::size_t HugePagesFrom = std::size_t(4) << 20; // larger ones ask for huge pages
+constexpr std::size_t MapFrom = std::size_t(1) << 20; // smaller arrays live on the heap
 
 std::size_t pageSize() {
     static const std::size_t size = std::size_t(sysconf(_SC_PAGESIZE));
@@ -20,15 +19,6 @@ std::size_t pageSize() {
 std::size_t roundToPages(std::size_t bytes) {
     const std::size_t page = pageSize();
     return (bytes + page - 1) / page * page;
-}
-
-void adviseHugePages(void* data, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    if (bytes >= HugePagesFrom) madvise(data, bytes, MADV_HUGEPAGE); // a hint: refused, pages stay small
-#else
-    (void)data;
-    (void)bytes;
-#endif
 }
 
 } // namespace
@@ -66,7 +56,6 @@ void TZeroedBytes::setCapacity(std::size_t bytes) {
         m_data = static_cast<std::uint8_t*>(p);
         m_capacity = bytes;
         m_mapped = true;
-        adviseHugePages(p, bytes);
         return;
     }
     auto* p = static_cast<std::uint8_t*>(std::calloc(bytes, 1));
