@@ -6,6 +6,7 @@
 #include "dao/engine/ErrorLog.h"
 
 #include <string>
+#include <vector>
 
 namespace dao::audit {
 
@@ -16,6 +17,8 @@ WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& en
                                   const std::string& userName);
 
 bool isAuditWorkspace(const WorkspacePtr& workspace);
+// What of the workgroup file of a workspace this engine made could not be read.
+std::vector<std::string> workgroupUnread(const WorkspacePtr& workspace);
 // The unknown SIDs of a database this engine opened (AuditOnly() is true).
 CatalogueFacts catalogueFacts(const DatabasePtr& database);
 
