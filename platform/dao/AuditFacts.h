@@ -40,6 +40,10 @@ inline constexpr const char* kAccessDefaultAdminsSid =
 // queries need, RetrieveData on MSysACEs (errNoReadData otherwise); genuine files are read in full.
 CatalogueFacts ReadCatalogueFacts(const DatabasePtr& database);
 
+// What of the workspace's genuine workgroup file could not be read, one sentence each (as in
+// CatalogueFacts::unread); empty for the engine's own workgroup files.
+std::vector<std::string> UnreadWorkgroupParts(const WorkspacePtr& workspace);
+
 // The users of the workspace's workgroup whose password is empty, in name order. Only members of
 // Admins may ask (errNoPermission); genuine workgroup files' passwords cannot be checked
 // (errNotSupported).

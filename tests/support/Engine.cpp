@@ -1,12 +1,16 @@
 #include "support/Engine.h"
 
+#include "dao/audit/JetPages.h"
 #include "security/CatalogueReader.h"
+#include "support/TempDir.h"
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace kltest {
 
@@ -146,6 +150,16 @@ std::pair<int, int> rawAceCounts(const std::string& mdb) {
     sqlite3_finalize(st);
     sqlite3_close(db);
     return counts;
+}
+
+void setJetPageByte(std::string& file, std::uint32_t page, std::size_t offset, unsigned char value) {
+    TempDir dir;
+    writeBytes(dir.file("f"), file);
+    const int fd = ::open(dir.file("f").c_str(), O_RDONLY);
+    const auto facts = dao::audit::checkJetPages(fd, file.size());
+    const std::string decoded = dao::audit::readJetPage(fd, facts, page);
+    ::close(fd);
+    file[page * facts.pageSize + offset] ^= static_cast<char>(decoded[offset] ^ value);
 }
 
 } // namespace kltest

@@ -48,6 +48,9 @@ template <class F> int daoErrorOf(F&& f) {
 }
 
 std::string readBytes(const std::string& path);
+// Sets a byte of a page of a genuine Jet file's bytes as libmdb reads the page; encoded pages
+// (workgroup files) are XORed with a keystream, so the stored byte flips by the same bits.
+void setJetPageByte(std::string& file, std::uint32_t page, std::size_t offset, unsigned char value);
 void writeBytes(const std::string& path, const std::string& bytes);
 
 // Adds a document straight into the database file, as files made before names were checked may hold

@@ -3,6 +3,7 @@
 #include "dao/AuditFacts.h"
 #include "jet/DaoDS.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <limits>
@@ -14,6 +15,7 @@ Session::Session(const std::string& daoVersion, const std::string& workgroup, co
     : engine_(CreateDAOEngine(daoVersion == "3.5" ? dvDAO35 : dvDAO36, false)) {
     engine_->SetSystemDB(workgroup);
     workspace_ = engine_->CreateWorkspace("", user, password, com::Variant(std::int32_t{dao::dbUseJet}));
+    noteUnread(dao::UnreadWorkgroupParts(workspace_));
 }
 
 namespace {
@@ -29,10 +31,14 @@ Session::Session(const GlobalOptions& options)
 dao::DatabasePtr Session::openDatabase(const std::string& path, bool readOnly) {
     dao::DatabasePtr db =
         workspace_->OpenDatabase(path, com::Variant(false), com::Variant(readOnly), com::Variant());
-    if (db->AuditOnly())
-        for (std::string& part : dao::ReadCatalogueFacts(db).unread)
-            unreadParts().push_back(std::move(part));
+    if (db->AuditOnly()) noteUnread(dao::ReadCatalogueFacts(db).unread);
     return db;
+}
+
+void noteUnread(const std::vector<std::string>& parts) {
+    for (const std::string& part : parts) // the workgroup's parts come again with each database
+        if (std::find(unreadParts().begin(), unreadParts().end(), part) == unreadParts().end())
+            unreadParts().push_back(part);
 }
 
 std::vector<std::string>& unreadParts() {

@@ -37,8 +37,10 @@ private:
     dao::WorkspacePtr workspace_;
 };
 
-// What the commands of this run could not read of the genuine files they opened, one sentence each.
+// What the commands of this run could not read of the genuine files they opened, one sentence each;
+// noteUnread adds those not already there. The Session adds its workgroup's and its databases'.
 std::vector<std::string>& unreadParts();
+void noteUnread(const std::vector<std::string>& parts);
 
 // The container itself when object is the container-row marker ContainerObjectName, else the document
 // of that name in the container.

@@ -7,6 +7,7 @@
 #include "dao/engine/ErrorLog.h"
 
 #include <string>
+#include <vector>
 
 namespace dao::audit {
 
@@ -17,6 +18,8 @@ WorkspacePtr createAuditWorkspace(engine::ErrorLogPtr log, const std::string& en
                                   const std::string& userName);
 
 bool isAuditWorkspace(const WorkspacePtr& workspace);
+// What of the workgroup file of a workspace this engine made could not be read.
+std::vector<std::string> workgroupUnread(const WorkspacePtr& workspace);
 // The unknown SIDs of a database this engine opened (AuditOnly() is true).
 CatalogueFacts catalogueFacts(const DatabasePtr& database);
 // The whole catalogue of a database this engine opened, SIDs as stored.

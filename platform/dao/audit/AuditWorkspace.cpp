@@ -126,6 +126,8 @@ public:
                       });
     }
 
+    const AuditWorkspaceState& state() const { return *ws_; }
+
 private:
     AuditWorkspaceStatePtr ws_;
 };
@@ -134,6 +136,12 @@ private:
 
 bool isAuditWorkspace(const WorkspacePtr& workspace) {
     return dynamic_cast<AuditWorkspace*>(workspace.get()) != nullptr;
+}
+
+std::vector<std::string> workgroupUnread(const WorkspacePtr& workspace) {
+    auto* ws = dynamic_cast<AuditWorkspace*>(workspace.get());
+    if (!ws) fail(errInvalidArgument, "The workspace was not made by the audit engine.");
+    return ws->state().workgroup->unread();
 }
 
 UsersPtr makeUsers(const AuditWorkspaceStatePtr& ws, std::uint32_t groupScope) {

@@ -51,7 +51,7 @@ std::chrono::seconds readerDeadline(std::uint64_t fileSize, std::chrono::seconds
 
 // The reader child's first steps. bindReaderToParent asks for SIGKILL when the parent dies and returns
 // false when the parent (whose pid is given) is already gone; limitReaderMemory caps the address space
-// at what is mapped now plus readerMemoryBudget(fileSize).
+// at what is mapped now plus readerMemoryBudget(fileSize) (not under AddressSanitizer).
 bool bindReaderToParent(pid_t parent);
 std::uint64_t readerMemoryBudget(std::uint64_t fileSize);
 void limitReaderMemory(std::uint64_t fileSize);

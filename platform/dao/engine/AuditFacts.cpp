@@ -66,6 +66,11 @@ CatalogueFacts ReadCatalogueFacts(const DatabasePtr& database) {
     return engine::guarded(s->log(), [&] { return s->catalogueFacts(); });
 }
 
+std::vector<std::string> UnreadWorkgroupParts(const WorkspacePtr& workspace) {
+    return audit::isAuditWorkspace(workspace) ? audit::workgroupUnread(workspace)
+                                              : std::vector<std::string>{};
+}
+
 std::vector<std::string> UsersWithEmptyPassword(const WorkspacePtr& workspace) {
     if (audit::isAuditWorkspace(workspace))
         engine::fail(errNotSupported,

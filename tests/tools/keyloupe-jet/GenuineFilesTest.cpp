@@ -91,6 +91,17 @@ TEST_F(GenuineFilesTest, WhatCannotBeReadIsAWarningAndAStatus) {
         runTool({"--workgroup", sample("Database41-System.mdw"), "report", "--format", "html", damaged});
     EXPECT_LT(html.out.find("<p><b>Damaged:</b> The database"), html.out.find("<h2>Summary</h2>"))
         << html.out;
+
+    // A workgroup file of which the row of Contour cannot be decoded: accounts lists the others.
+    std::string workgroup = readBytes(sample("system.mdw"));
+    setJetPageByte(workgroup, 28, 1855, 0xFF);
+    writeBytes(dir.file("damaged.mdw"), workgroup);
+    const ToolResult accounts = runTool({"--workgroup", dir.file("damaged.mdw"), "accounts"});
+    EXPECT_EQ(accounts.status, 4);
+    EXPECT_EQ(accounts.out.find("Contour\t"), std::string::npos);
+    EXPECT_EQ(accounts.err, "keyloupe-jet: warning: The workgroup information file '" +
+                                dir.file("damaged.mdw") +
+                                "' is damaged: 1 row of its accounts (MSysAccounts) could not be read.\n");
 }
 
 } // namespace
