@@ -97,7 +97,7 @@ TEST_F(GenuineFilesTest, WhatCannotBeReadIsAWarningAndAStatus) {
     setJetPageByte(workgroup, 28, 1855, 0xFF);
     writeBytes(dir.file("damaged.mdw"), workgroup);
     const ToolResult accounts = runTool({"--workgroup", dir.file("damaged.mdw"), "accounts"});
-    EXPECT_EQ(accounts.status, 4);
+    EXPECT_EQ(accounts.status, jettool::DamagedExitStatus);
     EXPECT_EQ(accounts.out.find("Contour\t"), std::string::npos);
     EXPECT_EQ(accounts.err, "keyloupe-jet: warning: The workgroup information file '" +
                                 dir.file("damaged.mdw") +
