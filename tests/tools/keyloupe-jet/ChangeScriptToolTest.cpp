@@ -70,6 +70,7 @@ TEST(ChangeScriptToolTest, SandboxPlanRunsToTheSandboxOnEveryPair) {
                                                          {"Database41-System.mdw", "Database41.mdb"},
                                                          {"Database41-System.mdw", "nwind.mdb"},
                                                          {"system.mdw", "testV1997.mdb"},
+                                                         {"Database41-System.mdw", "testV1997.mdb"},
                                                          {"Database41-System.mdw", "testV2003.mdb"},
                                                          {"Database41-System.mdw", "db-enc.mdb"}};
     for (const auto& [mdwName, mdbName] : pairs) {
