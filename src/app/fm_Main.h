@@ -200,6 +200,9 @@ private:
     // sandbox
     void ConnectSandboxHandlers();
     void mi_PlanSandboxClick();
+    // File > "Export Change Script...": the Changes tab's list as a change script (enabled while it
+    // holds the changes of a sandbox).
+    void mi_ExportChangeScriptClick();
     // database information
     void ConnectDatabaseInfoHandlers();
     void lb_ACEsExplainClick();

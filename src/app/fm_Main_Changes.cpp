@@ -13,6 +13,7 @@
 #include "plan/Sandbox.h"
 #include "security/Findings.h"
 #include "security/PermissionColumns.h"
+#include "security/SafeText.h"
 #include "ui/Dialogs.h"
 #include "ui_fm_Main.h"
 
@@ -56,6 +57,7 @@ void TForm1::ClearChanges() {
     ui->lb_ChangesSummary->setText(QStringLiteral(
         "The changes are listed on a sandbox, against the genuine pair it was imported from (File > \"Plan "
         "Changes in a Sandbox...\")."));
+    ui->mi_ExportChangeScript->setEnabled(false);
     UpdateFindingFix();
 }
 
@@ -77,20 +79,22 @@ bool TForm1::ReadChanges() {
     } catch (const std::exception& e) {
         m_changes.clear();
         ui->lb_ChangesSummary->setText(QStringLiteral("The changes against the origin could not be read: ") +
-                                       QString::fromStdString(e.what()));
+                                       QString::fromStdString(VisibleText(e.what())));
         UpdateFindingFix();
         return false;
     }
     summary += QStringLiteral("Against %1 and %2, imported %3 by %4: %5")
-                   .arg(QString::fromStdString(m_origin->database.path),
-                        QString::fromStdString(m_origin->workgroup.path),
-                        QString::fromStdString(m_origin->importedAt), QString::fromStdString(m_origin->user),
+                   .arg(QString::fromStdString(ShownName(m_origin->database.path)),
+                        QString::fromStdString(ShownName(m_origin->workgroup.path)),
+                        QString::fromStdString(VisibleText(m_origin->importedAt)),
+                        QString::fromStdString(ShownName(m_origin->user)),
                         QString::fromStdString(plan::ChangesSummary(m_changes)));
     ui->lb_ChangesSummary->setText(summary);
     for (const plan::Change& c : m_changes)
         ui->lv_Changes->addItem(QString::fromStdString(plan::ChangeLine(c)));
     ui->PageControl1->setTabText(ui->PageControl1->indexOf(ui->ts_Changes),
                                  QStringLiteral("%1 (%2)").arg(ChangesTitle).arg(m_changes.size()));
+    ui->mi_ExportChangeScript->setEnabled(true);
     UpdateFindingFix();
     return true;
 }

@@ -2,6 +2,11 @@
 
 #include "plan/ChangeWriters.h"
 
+#include "security/SafeText.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QString>
 
 #include <cctype>
@@ -207,6 +212,42 @@ std::string WriteChangeScript(const std::vector<Change>& all, const OriginRecord
     out += "    ]\n};\n\n";
     out += kChangeScriptLogic;
     return out;
+}
+
+bool IsChangeScriptName(const std::string& file) {
+    const QString name = QFileInfo(QString::fromStdString(file)).fileName();
+    return name.size() > 3 && name.endsWith(QStringLiteral(".js"), Qt::CaseInsensitive);
+}
+
+ScriptFileResult WriteChangeScriptFile(const std::vector<Change>& changes, const OriginRecord& origin,
+                                       const std::string& user, const std::string& file) {
+    if (!IsChangeScriptName(file))
+        throw std::runtime_error("'" + VisibleText(file) +
+                                 "' does not end in .js: a change script is run by cscript as JScript, "
+                                 "which it takes from the name's ending.");
+    ScriptFileResult result;
+    result.carried = ApplicableChanges(changes).size();
+    result.notCarried = changes.size() - result.carried;
+    if (result.carried == 0) {
+        result.message = "No changes to carry out: no script written.";
+        return result;
+    }
+    const QString path = QString::fromStdString(file);
+    const ScriptStamp stamp{QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString(), user,
+                            KEYLOUPE_VERSION, QFileInfo(path).fileName().toStdString()};
+    const std::string text = WriteChangeScript(changes, origin, stamp);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+        !out.commit())
+        throw std::runtime_error("Cannot write '" + VisibleText(file) +
+                                 "': " + out.errorString().toStdString());
+    result.written = true;
+    result.message = "Wrote " + VisibleText(file) + ": " + std::to_string(result.carried) +
+                     (result.carried == 1 ? " change" : " changes");
+    if (result.notCarried > 0)
+        result.message += "; " + std::to_string(result.notCarried) + " not carried (named in its header)";
+    return result;
 }
 
 } // namespace plan

@@ -29,6 +29,26 @@ std::vector<Change> ApplicableChanges(const std::vector<Change>& changes);
 std::string WriteChangeScript(const std::vector<Change>& changes, const OriginRecord& origin,
                               const ScriptStamp& stamp);
 
+// Whether file is a name the script may be written under: it ends in ".js" (any case), as cscript
+// runs a file of that name as JScript.
+bool IsChangeScriptName(const std::string& file);
+
+// What writing a script to a file did.
+struct ScriptFileResult {
+    bool written = false;       // false: none of the changes can be carried, and no file was made
+    std::size_t carried = 0;    // the changes the script carries
+    std::size_t notCarried = 0; // the changes listed but not carried (named in its header)
+    // One line saying so: "Wrote FILE: 3 changes" (and how many are not carried), or that there was
+    // nothing to carry and no script was written. The file name is shown visibly (VisibleText).
+    std::string message;
+};
+
+// The script of changes planned against origin, made now by user, written to file as a whole (under a
+// temporary name, renamed at the end) unless none of the changes can be carried: then no file is made.
+// Throws std::runtime_error naming the file when its name does not end in .js or it cannot be written.
+ScriptFileResult WriteChangeScriptFile(const std::vector<Change>& changes, const OriginRecord& origin,
+                                       const std::string& user, const std::string& file);
+
 // text as a JScript string literal in double quotes: ASCII, every other character as \uXXXX.
 std::string JScriptString(std::string_view text);
 

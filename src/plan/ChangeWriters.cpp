@@ -1,28 +1,15 @@
 #include "plan/ChangeWriters.h"
 
 #include "plan/CompareCatalogues.h"
-#include "security/AuditReport.h"
-
-#include <cstdio>
+#include "security/SafeText.h"
 
 namespace plan {
 namespace {
 
-// Control characters as \xHH, so that every change stays one line.
+// A name in a line: control and invisible characters as C escapes and a backslash doubled (TextField), so
+// that every change stays one line and " \\ " between container and object stays unambiguous.
 std::string visible(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
+    return TextField(text);
 }
 
 std::string where(const Change& c) {
@@ -46,27 +33,12 @@ std::string named(const Change& c) {
 }
 
 std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (ch == '\n') {
-            out += "\\n";
-        } else if (ch == '\r') {
-            out += "\\r";
-        } else if (ch == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04X", c);
-            out += buf;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
+    return JsonString(text);
+}
+
+// A CSV field: one record one line (TextField), and never a formula (CsvCell).
+std::string csv(const std::string& text) {
+    return CsvCell(TextField(text));
 }
 
 } // namespace
@@ -113,7 +85,7 @@ std::string ChangesSummary(const std::vector<Change>& changes) {
 void WriteChangesText(std::ostream& out, const std::vector<Change>& changes,
                       const std::vector<std::string>& notes) {
     for (const std::string& n : notes)
-        out << "[note] " << visible(n) << '\n';
+        out << "[note] " << VisibleText(StripIsolates(n)) << '\n';
     for (const Change& c : changes)
         out << ChangeLine(c) << '\n';
     out << ChangesSummary(changes) << '\n';
@@ -122,11 +94,10 @@ void WriteChangesText(std::ostream& out, const std::vector<Change>& changes,
 void WriteChangesCsv(std::ostream& out, const std::vector<Change>& changes) {
     out << "kind,container,object,account,accountKind,group,pid,before,after,rightsAdded,rightsRemoved\r\n";
     for (const Change& c : changes)
-        out << ChangeKindName(c.kind) << ',' << CsvField(c.container) << ',' << CsvField(c.object) << ','
-            << CsvField(c.account) << ',' << (c.accountKind ? std::string(1, c.accountKind) : std::string())
-            << ',' << CsvField(c.group) << ',' << CsvField(c.pid) << ',' << CsvField(c.before) << ','
-            << CsvField(c.after) << ',' << CsvField(c.rightsAdded) << ',' << CsvField(c.rightsRemoved)
-            << "\r\n";
+        out << ChangeKindName(c.kind) << ',' << csv(c.container) << ',' << csv(c.object) << ','
+            << csv(c.account) << ',' << (c.accountKind ? std::string(1, c.accountKind) : std::string()) << ','
+            << csv(c.group) << ',' << csv(c.pid) << ',' << csv(c.before) << ',' << csv(c.after) << ','
+            << csv(c.rightsAdded) << ',' << csv(c.rightsRemoved) << "\r\n";
 }
 
 void WriteChangesJson(std::ostream& out, const std::vector<Change>& changes) {

@@ -10,8 +10,8 @@
 
 namespace plan {
 
-// The change in words, on one line: names are written as they are, with control characters made
-// visible as \xHH. For example
+// The change in words, on one line: names are written as a text output's fields (TextField: control and
+// invisible characters as C escapes, a backslash doubled). For example
 //   permissions of Users (group) on Tables \ Orders: 000F4 -> 00000, removes ReadDef, RetrieveData
 std::string ChangeLine(const Change& change);
 
@@ -19,17 +19,19 @@ std::string ChangeLine(const Change& change);
 std::string ChangesSummary(const std::vector<Change>& changes);
 
 // notes: lines said first, each as "[note] " and the note (for example that a sandbox's origin files
-// changed since the import). Then one line per change and the summary.
+// changed since the import), shown visibly without bidi isolates. Then one line per change and the summary.
 void WriteChangesText(std::ostream& out, const std::vector<Change>& changes,
                       const std::vector<std::string>& notes = {});
 
 // A header record, then one record per change: kind, container, object, account, accountKind, group,
-// pid, before, after, rightsAdded, rightsRemoved. Records end in CR LF.
+// pid, before, after, rightsAdded, rightsRemoved. Records end in CR LF; each field is written as the
+// text output writes it (one record one line) and never starts a spreadsheet formula (CsvCell).
 void WriteChangesCsv(std::ostream& out, const std::vector<Change>& changes);
 
 // One array, one object per change with "kind" and the keys that apply to it: "container" and "object"
 // (empty for the container itself), "account" and "accountKind" ("U" or "G"), "group", "pid", "before"
 // and "after" (permissions as hexadecimal text, owners as account names, inherit as true or false).
+// Names are exact: control and invisible characters as \u escapes, bytes that are not UTF-8 as \ufffd.
 void WriteChangesJson(std::ostream& out, const std::vector<Change>& changes);
 
 } // namespace plan

@@ -1,5 +1,7 @@
 #include "plan/OriginCheck.h"
 
+#include "security/SafeText.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
@@ -23,14 +25,14 @@ std::vector<std::string> OriginChangedNotes(const OriginRecord& record) {
         try {
             now = FileSha256(file->path);
         } catch (const std::runtime_error&) {
-            notes.push_back(std::string("The origin ") + what + " '" + file->path +
+            notes.push_back(std::string("The origin ") + what + " '" + ShownName(file->path) +
                             "' cannot be read any more: the changes are against what it held at the import.");
             continue;
         }
         if (now != file->sha256)
             notes.push_back(
-                std::string("The origin ") + what + " '" + file->path + "' has changed since the import (" +
-                record.importedAt +
+                std::string("The origin ") + what + " '" + ShownName(file->path) +
+                "' has changed since the import (" + VisibleText(record.importedAt) +
                 "): its sha256 differs, so someone changed it meanwhile. The "
                 "changes below are against it as it is now; import a new sandbox to plan on what it holds.");
     }

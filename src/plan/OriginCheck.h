@@ -12,7 +12,8 @@ namespace plan {
 std::string FileSha256(const std::string& path);
 
 // One sentence for each origin file that is gone or whose content (sha256) differs from the record's:
-// the changes of a sandbox are then against a pair that no longer stands as it did.
+// the changes of a sandbox are then against a pair that no longer stands as it did. The paths are shown
+// visibly and isolated (ShownName).
 std::vector<std::string> OriginChangedNotes(const OriginRecord& record);
 
 } // namespace plan

@@ -1,5 +1,7 @@
 #include "plan/Sandbox.h"
 
+#include "security/SafeText.h"
+
 #include "dao/CatalogueSnapshot.h"
 #include "dao/FileProbe.h"
 
@@ -83,7 +85,7 @@ SandboxPaths SandboxPathsIn(const std::string& dir, const std::string& workgroup
 }
 
 std::string SandboxLabel(const OriginRecord& origin) {
-    return "sandbox of " + fileName(origin.database.path);
+    return "sandbox of " + ShownName(fileName(origin.database.path));
 }
 
 OriginRecord ImportSandbox(const std::string& workgroupPath, const std::string& databasePath,

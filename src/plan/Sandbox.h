@@ -31,7 +31,7 @@ struct SandboxPaths {
 SandboxPaths SandboxPathsIn(const std::string& dir, const std::string& workgroupPath,
                             const std::string& databasePath);
 
-// "sandbox of NAME": NAME is the origin database's file name.
+// "sandbox of NAME": NAME is the origin database's file name, shown visibly and isolated (ShownName).
 std::string SandboxLabel(const OriginRecord& origin);
 
 } // namespace plan

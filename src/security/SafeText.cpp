@@ -154,6 +154,36 @@ std::string StripIsolates(std::string_view text) {
     return out;
 }
 
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    out.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size();) {
+        const Step st = decode(text, i);
+        if (!st.ok) {
+            out += "\\ufffd";
+        } else if (st.cp == '"' || st.cp == '\\') {
+            out += '\\';
+            out += static_cast<char>(st.cp);
+        } else if (st.cp == '\n') {
+            out += "\\n";
+        } else if (st.cp == '\t') {
+            out += "\\t";
+        } else if (st.cp == '\r') {
+            out += "\\r";
+        } else if (st.cp > 0xFFFF && IsInvisibleCodePoint(st.cp)) {
+            const char32_t v = st.cp - 0x10000;
+            out += hex("\\u%04x", static_cast<unsigned>(0xD800 + (v >> 10)));
+            out += hex("\\u%04x", static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+        } else if (IsInvisibleCodePoint(st.cp)) {
+            out += hex("\\u%04x", static_cast<unsigned>(st.cp));
+        } else {
+            out.append(text.substr(i, st.len));
+        }
+        i += st.len;
+    }
+    return out + "\"";
+}
+
 std::string CsvCell(std::string_view text) {
     std::string field(text);
     static constexpr std::string_view formulaStarts = "=+-@\t\r";

@@ -13,6 +13,7 @@
 // - ShownName: VisibleText, isolated from the text around it (U+2068 ... U+2069) when it holds a
 //   character outside ASCII, so a right-to-left name cannot reorder the sentence it stands in.
 //   StripIsolates takes those marks out again for outputs that do no bidi layout (a terminal).
+// - JsonString: a JSON string literal that every parser reads alike.
 // - CsvCell: an RFC 4180 field that a spreadsheet takes as text, never as a formula.
 //
 // None of them uses Qt; the window converts the result with QString::fromStdString.
@@ -33,6 +34,11 @@ std::string StripIsolates(std::string_view text);
 // way spreadsheet programs mark text), then it is quoted when it holds a comma, a double quote, CR or
 // LF (RFC 4180).
 std::string CsvCell(std::string_view text);
+
+// A JSON string in double quotes: the quote and the backslash escaped, every control and invisible
+// character (IsInvisibleCodePoint) as \uXXXX (a surrogate pair beyond U+FFFF), each byte that is not
+// UTF-8 as \uFFFD (JSON holds text only), everything else as it is.
+std::string JsonString(std::string_view text);
 
 // The built-in account a name only looks like ("admin", "Admins", "Users", "Engine", "Creator"):
 // the name differs from it, but equals it once invisible characters are dropped, look-alike letters

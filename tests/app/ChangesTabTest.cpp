@@ -8,6 +8,7 @@
 #include "security/Findings.h"
 #include "security/PermissionColumns.h"
 
+#include <QAction>
 #include <QFile>
 #include <QInputDialog>
 #include <QListWidget>
@@ -102,6 +103,48 @@ private slots:
         for (const TFinding& f : app.form().Findings()->Findings)
             QVERIFY2(f.Fix == TFixKind::None, f.What.c_str());
         QVERIFY(!fix->isEnabled());
+    }
+
+    // File > "Export Change Script...": nothing to carry is said and writes no file; a name without .js
+    // is refused; one change gives the script, in the folder and under the name proposed.
+    void exportChangeScript() {
+        const QString samples = QStringLiteral(KEYLOUPE_JET_SAMPLES);
+        if (!QFile::exists(samples + QStringLiteral("/system.mdw")))
+            QSKIP("the genuine Jet samples are absent");
+        const QString dir = tmp.filePath(QStringLiteral("export"));
+        plan::ImportSandbox((samples + QStringLiteral("/system.mdw")).toStdString(),
+                            (samples + QStringLiteral("/ContourBL.mdb")).toStdString(), "admin",
+                            dir.toStdString());
+        TAppFixture app(tmp.filePath(QStringLiteral("export.ini")),
+                        {dir, dir + QStringLiteral("/system.mdw"), dir + QStringLiteral("/ContourBL.mdb")});
+        auto* exportItem = app.find<QAction>("mi_ExportChangeScript");
+        QVERIFY(!exportItem->isEnabled());
+        app.login();
+        QVERIFY(exportItem->isEnabled());
+        const QString script = dir + QStringLiteral("/ContourBL-changes.js");
+        app.hooks.fileAnswers.push_back(script);
+        exportItem->trigger();
+        QCOMPARE(app.hooks.fileRequests.back().directory, dir);
+        QCOMPARE(app.hooks.fileRequests.back().fileName, QStringLiteral("ContourBL-changes.js"));
+        QVERIFY2(app.hooks.messages.back().startsWith(QStringLiteral("No changes")),
+                 qPrintable(app.hooks.messages.back()));
+        QVERIFY(!QFile::exists(script));
+
+        app.rightClick(
+            app.perms(),
+            app.permRow(QStringLiteral("Tables"), QStringLiteral("Block Code"), QStringLiteral("Users")), 12,
+            "pui_PermNone");
+        app.hooks.fileAnswers.push_back(dir + QStringLiteral("/changes.txt"));
+        app.hooks.fileAnswers.push_back(script);
+        exportItem->trigger();
+        QVERIFY(app.hooks.messages.back().contains(QStringLiteral("must end in .js")));
+        QVERIFY(!QFile::exists(dir + QStringLiteral("/changes.txt")));
+        exportItem->trigger();
+        QCOMPARE(app.hooks.messages.back().section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("Wrote %1: 1 change.").arg(script));
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readLine().startsWith("// Keyloupe change script: "));
     }
 };
 

@@ -125,7 +125,7 @@ TEST_F(ChangeScriptRunTest, DryRunThenApplyThenApplyAgain) {
     EXPECT_EQ(linesStartingWith(applied.out, "OK").size(), 16u) << applied.out;
     EXPECT_EQ(applied.opens, "exclusive=true readOnly=false\n");
     EXPECT_EQ(kltest::catalogueFacts(applied.state), kltest::catalogueFacts(kDir + "/shop-after.json"));
-    EXPECT_NE(applied.out.find("OK create user Jos\xC3\xA9 \"Q\" \\ b\\x0Ax (PID w31rdpid)\n"),
+    EXPECT_NE(applied.out.find("OK create user Jos\xC3\xA9 \"Q\" \\\\ b\\nx (PID w31rdpid)\n"),
               std::string::npos);
     EXPECT_NE(applied.out.find("OK create user carol (PID car0lpid) (without a password)\n"),
               std::string::npos);

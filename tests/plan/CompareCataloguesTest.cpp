@@ -99,14 +99,14 @@ TEST(ChangeWriters, TextCsvAndJsonTakeNamesAsData) {
     plan::WriteChangesText(text, changes, {"The origin changed."});
     const std::string t = text.str();
     EXPECT_EQ(t.substr(0, t.find('\n')), "[note] The origin changed.");
-    EXPECT_NE(t.find("\ncreate user Mr \"X\",\\x0AY\n"), std::string::npos);
+    EXPECT_NE(t.find("\ncreate user Mr \"X\",\\nY\n"), std::string::npos);
     EXPECT_EQ(t.substr(t.rfind('\n', t.size() - 2) + 1), "11 changes, 2 objects on one side only\n");
 
     std::ostringstream csv;
     plan::WriteChangesCsv(csv, changes);
     EXPECT_EQ(csv.str().substr(0, csv.str().find("\r\n")),
               "kind,container,object,account,accountKind,group,pid,before,after,rightsAdded,rightsRemoved");
-    EXPECT_NE(csv.str().find("\r\naccount-created,,,\"Mr \"\"X\"\",\nY\",U,,,,,,\r\n"), std::string::npos);
+    EXPECT_NE(csv.str().find("\r\naccount-created,,,\"Mr \"\"X\"\",\\nY\",U,,,,,,\r\n"), std::string::npos);
     EXPECT_NE(
         csv.str().find("\r\npermissions,Tables,Orders,Users,G,,,00014,00000,,\"ReadDef, RetrieveData\"\r\n"),
         std::string::npos);

@@ -9,20 +9,15 @@
 #include "plan/CompareCatalogues.h"
 #include "plan/OriginCheck.h"
 #include "plan/Sandbox.h"
+#include "security/SafeText.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QString>
 
-#include <fstream>
 #include <stdexcept>
 
 namespace jettool {
 namespace {
-
-std::string utcNow() {
-    return QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-}
 
 // A file of a pair that is not a sandbox's origin, as it is now.
 plan::OriginFile describeFile(const std::string& path) {
@@ -35,7 +30,7 @@ plan::OriginFile describeFile(const std::string& path) {
 
 void cmdChangeScript(const Invocation& inv, std::ostream& out) {
     const std::string file = inv.option("out", "");
-    if (file.size() < 4 || QString::fromStdString(file).right(3).toLower() != ".js")
+    if (!plan::IsChangeScriptName(file))
         throw UsageError("--out FILE names the script to write; its name ends in .js");
     const std::optional<std::string> fromWorkgroup = inv.option("from-workgroup");
     const std::optional<std::string> from = inv.option("from");
@@ -59,7 +54,7 @@ void cmdChangeScript(const Invocation& inv, std::ostream& out) {
                 "' is not a sandbox: name the pair to compare with by --from-workgroup and --from");
         origin = *record;
         for (const std::string& note : plan::OriginChangedNotes(origin))
-            out << "[note] " << note << '\n';
+            out << "[note] " << StripIsolates(note) << '\n';
     }
     // The older pair is read as the same user (a genuine origin does not check the password).
     Session other(inv.global.daoVersion, origin.workgroup.path, inv.global.user, inv.global.password);
@@ -67,24 +62,9 @@ void cmdChangeScript(const Invocation& inv, std::ostream& out) {
     const dao::CatalogueSnapshot older = dao::ReadCatalogueSnapshot(other.workspacePtr(), oldDb);
     if (from) origin.jetFormat = older.databaseFormat;
 
-    const std::vector<plan::Change> changes = plan::CompareCatalogues(older, newer);
-    const std::vector<plan::Change> carried = plan::ApplicableChanges(changes);
-    if (carried.empty()) {
-        out << "No changes to carry out: no script written.\n";
-        return;
-    }
-    const std::string text =
-        plan::WriteChangeScript(changes, origin,
-                                {utcNow(), inv.global.user, KEYLOUPE_VERSION,
-                                 QFileInfo(QString::fromStdString(file)).fileName().toStdString()});
-    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
-    stream << text;
-    stream.close();
-    if (!stream) throw std::runtime_error("Cannot write '" + file + "'.");
-    out << "Wrote " << file << ": " << carried.size() << (carried.size() == 1 ? " change" : " changes");
-    if (carried.size() != changes.size())
-        out << "; " << changes.size() - carried.size() << " not carried (named in its header)";
-    out << '\n';
+    const plan::ScriptFileResult result =
+        plan::WriteChangeScriptFile(plan::CompareCatalogues(older, newer), origin, inv.global.user, file);
+    out << result.message << '\n';
 }
 
 } // namespace jettool

@@ -11,6 +11,7 @@
 #include "plan/OriginCheck.h"
 #include "plan/Sandbox.h"
 #include "security/Findings.h"
+#include "security/SafeText.h"
 
 #include <iostream>
 #include <stdexcept>
@@ -49,7 +50,7 @@ int cmdChanges(const Invocation& inv, std::ostream& out) {
     // CSV and JSON stay records only: their notes go to standard error.
     if (format != "text")
         for (const std::string& note : notes)
-            std::cerr << ProgramName << ": " << note << '\n';
+            std::cerr << ProgramName << ": " << StripIsolates(note) << '\n';
     if (format == "csv")
         plan::WriteChangesCsv(out, changes);
     else if (format == "json")

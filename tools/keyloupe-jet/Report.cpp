@@ -192,7 +192,8 @@ int cmdFindings(const Invocation& inv, std::ostream& out) {
     walk(session, *db, collector, counters);
     const TFindingsResult result = collector.Finish(ReadAuditInputs(session.workspacePtr(), db));
     if (format == "text")
-        if (const auto origin = plan::ReadOriginRecord(db)) out << plan::SandboxLabel(*origin) << '\n';
+        if (const auto origin = plan::ReadOriginRecord(db))
+            out << StripIsolates(plan::SandboxLabel(*origin)) << '\n';
     // What could not be read is said where a script's alert sees it, whatever the format.
     if (!result.UnreadNote.empty() && inv.err) *inv.err << ProgramName << ": " << result.UnreadNote << '\n';
     if (format == "csv")

@@ -2,9 +2,15 @@
 // text output keeps one row on one line and shows them visibly.
 #include "support/HostileNames.h"
 #include "keyloupe-jet/JetTool.h"
+#include "plan/ChangeWriters.h"
 #include "support/ToolRun.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
+#include <sstream>
 #include <unistd.h>
 
 using namespace kltest;
@@ -124,3 +130,55 @@ TEST_F(HostilePaths, ASymlinkLoopIsNamedAsSuch) {
 }
 
 } // namespace
+
+// A name from a hostile file as the object and the account of a change: the text gives one line per
+// change with the name escaped, the CSV one record per line that no spreadsheet runs, and the JSON the
+// name exactly (a byte that is not UTF-8 as U+FFFD).
+TEST(ChangeWriters, HostileNamesStayOneLineAndData) {
+    struct Row {
+        std::string name, text, csv;
+    };
+    std::vector<Row> rows = {{"=A\nB\tC\x1b[0m", "=A\\nB\\tC\\x1b[0m", "'=A\\nB\\tC\\x1b[0m"},
+                             {"caf\xe9 \"x\",y", "caf\\xe9 \"x\",y", "\"caf\\xe9 \"\"x\"\",y\""}};
+    for (const THostileName& h : hostileAccounts())
+        rows.push_back({h.name, h.field, h.name.front() == '=' ? "\"'=HYPERLINK(\"\"x\"\")\"" : h.field});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        plan::Change created, perms;
+        created.kind = plan::ChangeKind::AccountCreated;
+        created.account = perms.account = perms.object = row.name;
+        created.accountKind = perms.accountKind = 'U';
+        created.pid = "pid";
+        perms.container = "Tables", perms.accountSid = "AB", perms.before = "00000", perms.after = "FFFFF";
+        const std::vector<plan::Change> changes = {created, perms};
+        const auto controls = [](const std::string& s, const std::string& allowed) {
+            return std::count_if(s.begin(), s.end(), [&](char c) {
+                return static_cast<unsigned char>(c) < 0x20 && allowed.find(c) == std::string::npos;
+            });
+        };
+
+        std::ostringstream text;
+        plan::WriteChangesText(text, changes);
+        EXPECT_EQ(text.str(), "create user " + row.text + " (PID pid)\npermissions of " + row.text +
+                                  " (user) on Tables \\ " + row.text + ": 00000 -> FFFFF\n2 changes\n");
+
+        std::ostringstream csv;
+        plan::WriteChangesCsv(csv, changes);
+        const std::string records = csv.str().substr(csv.str().find("\r\n") + 2);
+        EXPECT_EQ(records, "account-created,,," + row.csv + ",U,,pid,,,,\r\npermissions,Tables," + row.csv +
+                               "," + row.csv + ",U,,,00000,FFFFF,,\r\n");
+        EXPECT_EQ(controls(csv.str(), "\r\n"), 0);
+
+        std::ostringstream json;
+        plan::WriteChangesJson(json, changes);
+        EXPECT_EQ(controls(json.str(), "\n"), 0);
+        QJsonParseError error;
+        const QJsonArray a = QJsonDocument::fromJson(QByteArray::fromStdString(json.str()), &error).array();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << json.str();
+        ASSERT_EQ(a.size(), 2);
+        const QString exact = QString::fromUtf8(row.name.data(), static_cast<qsizetype>(row.name.size()));
+        EXPECT_EQ(a[0].toObject()["account"].toString(), exact);
+        EXPECT_EQ(a[1].toObject()["object"].toString(), exact);
+        EXPECT_TRUE(QByteArray::fromStdString(json.str()).isValidUtf8()); // no stray byte passes
+    }
+}
