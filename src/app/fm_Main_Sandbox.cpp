@@ -66,12 +66,9 @@ void TForm1::ShowSandboxState() {
     if (label.isEmpty()) return;
     ui->lb_AuditNote->setText(
         label.left(1).toUpper() + label.mid(1) +
-        QStringLiteral(
-            ": a copy of the genuine pair's accounts, objects, owners and permissions in Keyloupe's "
-            "own files, for planning changes. It holds no data and none of the genuine passwords: "
-            "every account in it has the empty password, and anyone may read every permission. "
-            "Changes follow Jet's rules for the user logged in; the genuine files are never "
-            "written."));
+        QStringLiteral(", for planning changes: the genuine pair's accounts, owners and permissions without "
+                       "data or passwords (every account has the empty password). Changes follow Jet's rules "
+                       "for the user logged in; the genuine files are never written."));
     ui->lb_AuditNote->setVisible(true);
 }
 
