@@ -70,6 +70,33 @@ bool plainAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
 }
 
+// Walks text one character (or one stray byte) at a time: escape appends a replacement to out and
+// returns true, or returns false to keep the character as it is.
+template <class Escape> void rewrite(std::string& out, std::string_view text, Escape escape) {
+    out.reserve(out.size() + text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const Step st = decode(text, i);
+        if (!escape(st, static_cast<unsigned char>(text[i]))) out.append(text.substr(i, st.len));
+        i += st.len;
+    }
+}
+
+// The short escapes that text fields and JSON strings share.
+const char* shortEscape(char32_t c) {
+    switch (c) {
+    case '\\':
+        return "\\\\";
+    case '\n':
+        return "\\n";
+    case '\t':
+        return "\\t";
+    case '\r':
+        return "\\r";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 bool IsInvisibleCodePoint(char32_t c) {
@@ -87,46 +114,35 @@ bool IsInvisibleCodePoint(char32_t c) {
 std::string TextField(std::string_view text) {
     if (plainAscii(text)) return std::string(text);
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const Step st = decode(text, i);
-        if (!st.ok) {
-            out += hex("\\x%02x", static_cast<unsigned char>(text[i]));
-        } else if (st.cp == '\\') {
-            out += "\\\\";
-        } else if (st.cp == '\n') {
-            out += "\\n";
-        } else if (st.cp == '\t') {
-            out += "\\t";
-        } else if (st.cp == '\r') {
-            out += "\\r";
-        } else if (st.cp < 0x20 || st.cp == 0x7F) {
+    rewrite(out, text, [&out](const Step& st, unsigned char byte) {
+        if (!st.ok)
+            out += hex("\\x%02x", byte);
+        else if (const char* e = shortEscape(st.cp))
+            out += e;
+        else if (st.cp < 0x20 || st.cp == 0x7F)
             out += hex("\\x%02x", static_cast<unsigned>(st.cp));
-        } else if (IsInvisibleCodePoint(st.cp)) {
+        else if (IsInvisibleCodePoint(st.cp))
             out += st.cp > 0xFFFF ? hex("\\U%08x", static_cast<unsigned>(st.cp))
                                   : hex("\\u%04x", static_cast<unsigned>(st.cp));
-        } else {
-            out.append(text.substr(i, st.len));
-        }
-        i += st.len;
-    }
+        else
+            return false;
+        return true;
+    });
     return out;
 }
 
 std::string VisibleText(std::string_view text) {
     if (plainAscii(text)) return std::string(text);
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const Step st = decode(text, i);
+    rewrite(out, text, [&out](const Step& st, unsigned char byte) {
         if (!st.ok)
-            out += hex("<0x%02X>", static_cast<unsigned char>(text[i]));
+            out += hex("<0x%02X>", byte);
         else if (IsInvisibleCodePoint(st.cp))
             out += hex("<U+%04X>", static_cast<unsigned>(st.cp));
         else
-            out.append(text.substr(i, st.len));
-        i += st.len;
-    }
+            return false;
+        return true;
+    });
     return out;
 }
 
@@ -156,31 +172,24 @@ std::string StripIsolates(std::string_view text) {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
-    out.reserve(text.size() + 2);
-    for (std::size_t i = 0; i < text.size();) {
-        const Step st = decode(text, i);
+    rewrite(out, text, [&out](const Step& st, unsigned char) {
         if (!st.ok) {
             out += "\\ufffd";
-        } else if (st.cp == '"' || st.cp == '\\') {
-            out += '\\';
-            out += static_cast<char>(st.cp);
-        } else if (st.cp == '\n') {
-            out += "\\n";
-        } else if (st.cp == '\t') {
-            out += "\\t";
-        } else if (st.cp == '\r') {
-            out += "\\r";
-        } else if (st.cp > 0xFFFF && IsInvisibleCodePoint(st.cp)) {
+        } else if (st.cp == '"') {
+            out += "\\\"";
+        } else if (const char* e = shortEscape(st.cp)) {
+            out += e;
+        } else if (!IsInvisibleCodePoint(st.cp)) {
+            return false;
+        } else if (st.cp > 0xFFFF) {
             const char32_t v = st.cp - 0x10000;
             out += hex("\\u%04x", static_cast<unsigned>(0xD800 + (v >> 10)));
             out += hex("\\u%04x", static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
-        } else if (IsInvisibleCodePoint(st.cp)) {
-            out += hex("\\u%04x", static_cast<unsigned>(st.cp));
         } else {
-            out.append(text.substr(i, st.len));
+            out += hex("\\u%04x", static_cast<unsigned>(st.cp));
         }
-        i += st.len;
-    }
+        return true;
+    });
     return out + "\"";
 }
 
