@@ -480,3 +480,125 @@ TEST(Sort, LargeGridsSortAgainAndRowsCutAndGrownBackAreEmpty) {
                 ASSERT_EQ(model.cell(c, r), "") << "cell " << c << ", " << r;
     }
 }
+
+TEST(Sort, RowsInOrderByLeadingKeysMoveWithinTheirRuns) {
+    // Object-major rows as the catalogue walk writes them: objects in order, accounts in the walk's order
+    // in each. Sorted by (object, account), rows move within their object's run only; a run too long
+    // for that makes the whole body sorted again, whatever runs were sorted before it.
+    const QStringList accounts = {"Users", "admin", "Admins", "bob", "Bob", "carol"};
+    for (const int longRun : {0, 70000}) {
+        const int runs = 400;
+        const int n = runs * int(accounts.size()) + longRun;
+        TStringGridModel model;
+        model.setColCount(3);
+        model.setRowCount(n + 1);
+        model.setFixedRowCount(1);
+        model.setCell(0, 0, u"zzz header stays");
+        std::mt19937 random(7);
+        for (int r = 1; r <= n; ++r) {
+            const int run = (r - 1) / int(accounts.size());
+            const QString object = run < runs ? QStringLiteral("obj %1").arg(run, 4, 10, QLatin1Char('0'))
+                                              : QStringLiteral("zz long");
+            // Every third object lists its accounts in another order.
+            const int shift = run % 3 == 0 ? 4 : 0;
+            const QString account =
+                run < runs ? accounts[(r - 1 + shift) % accounts.size()] : QString::number(random() % 1000);
+            model.setCell(0, r, object);
+            model.setCell(1, r, account);
+            model.setCell(2, r, object + '|' + account + '|' + QString::number(r));
+        }
+        model.setCollationLocale(QLocale::c());
+        model.setOnGetFormat([](int, TSortStyle& style) { style = TSortStyle::AlphaNoCase; });
+        model.setMultiKeySort(true);
+        model.addSortKey(0);
+        model.addSortKey(1);
+        model.sortBody();
+        expectSortedWholeRows(model, {0, 1}, n);
+        for (const int run : {0, 1}) { // "bob" and "Bob" tie: the order each run lists them in stays
+            EXPECT_EQ(model.cell(1, 6 * run + 3), run == 0 ? "Bob" : "bob");
+            EXPECT_EQ(model.cell(1, 6 * run + 4), run == 0 ? "bob" : "Bob");
+        }
+    }
+}
+
+TEST(CellStorage, EditsOfRowsSharingTheirCodesReadBackAsAPlainCopy) {
+    // One-byte codes that rows share are kept once for all of them: every way of changing cells, the
+    // grid's shape and its order must leave each row with its own cells. Column 0 outgrows one-byte
+    // codes on the way; the second round holds more distinct rows than can be shared.
+    for (const int variety : {3, 256}) {
+        const int cols = 6, n = variety == 3 ? 3000 : 70000;
+        std::mt19937 random(variety);
+        auto text = [&](int col) {
+            const int distinct = col == 0 ? 400 : variety;
+            const std::uint32_t v = random() % std::uint32_t(distinct + 1);
+            return v == 0 ? QString() : QStringLiteral("c%1 v%2").arg(col).arg(v);
+        };
+        TStringGridModel model;
+        model.setColCount(cols);
+        model.setRowCount(n);
+        auto shadow =
+            std::vector<std::vector<QString>>(std::size_t(n), std::vector<QString>(std::size_t(cols)));
+        auto expectShadow = [&](const char* step) {
+            ASSERT_EQ(model.rowCount(), int(shadow.size())) << step;
+            ASSERT_EQ(model.colCount(), int(shadow[0].size())) << step;
+            for (int r = 0; r < model.rowCount(); ++r)
+                for (int c = 0; c < model.colCount(); ++c)
+                    ASSERT_EQ(model.cell(c, r), shadow[std::size_t(r)][std::size_t(c)])
+                        << step << ": cell " << c << ", " << r;
+        };
+        for (int r = 0; r < n; ++r) {
+            std::vector<TCellStringTable::Handle> handles;
+            for (int c = 0; c < cols; ++c) {
+                shadow[std::size_t(r)][std::size_t(c)] = text(c);
+                handles.push_back(model.internText(shadow[std::size_t(r)][std::size_t(c)]));
+            }
+            model.setRowHandles(r, handles.data(), cols);
+        }
+        expectShadow("rows written");
+        for (int i = 0; i < 2000; ++i) {
+            const int r = int(random() % std::uint32_t(n)), c = int(random() % cols);
+            shadow[std::size_t(r)][std::size_t(c)] = text(c);
+            model.setCell(c, r, shadow[std::size_t(r)][std::size_t(c)]);
+            const int to = int(random() % std::uint32_t(n)), from = int(random() % cols);
+            model.copyRowCells(r, to, from, 3);
+            for (int k = from; k < std::min(cols, from + 3); ++k)
+                shadow[std::size_t(to)][std::size_t(k)] = shadow[std::size_t(r)][std::size_t(k)];
+        }
+        expectShadow("cells set and copied");
+        model.clearRows(n / 3, n / 3);
+        for (int r = n / 3; r < 2 * (n / 3); ++r)
+            shadow[std::size_t(r)].assign(cols, QString());
+        expectShadow("rows cleared");
+        model.setColCount(cols + 3);
+        model.setColCount(cols - 1);
+        for (auto& row : shadow)
+            row.resize(cols - 1);
+        expectShadow("columns added and dropped");
+        model.setMultiKeySort(true);
+        for (int key : {3, 0, 1})
+            model.addSortKey(key);
+        std::vector<QString> before;
+        for (const auto& row : shadow)
+            before.push_back(QStringList(row.begin(), row.end()).join('|'));
+        model.sortBody();
+        std::vector<QString> after;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            for (int c = 0; c < model.colCount(); ++c)
+                shadow[std::size_t(r)][std::size_t(c)] = model.cell(c, r);
+            after.push_back(
+                QStringList(shadow[std::size_t(r)].begin(), shadow[std::size_t(r)].end()).join('|'));
+        }
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        ASSERT_EQ(before, after) << "sorting lost or tore rows";
+        model.setRowCount(n / 4); // cut to a quarter: codes made again from the cells left
+        shadow.resize(std::size_t(n / 4));
+        model.compactStrings();
+        expectShadow("rows cut and texts compacted");
+        model.setCell(2, 5, u"after all");
+        shadow[5][2] = QStringLiteral("after all");
+        model.setRowCount(n);
+        shadow.resize(std::size_t(n), std::vector<QString>(cols - 1));
+        expectShadow("rows grown back");
+    }
+}

@@ -78,7 +78,7 @@ void TPermsGridWriter::ExpectRows(std::int32_t RowCount) {
 void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
     if (m_model.rowCount() - 1 < RowIndex)
         m_model.setRowCount(std::max(m_model.rowCount() + 20, m_expectedRows + 1));
-    std::array<Handle, SecColCount> cells;
+    std::array<Handle, SecColCount>& cells = m_cells;
     cells[colNum] = number(Row.Seq);
     cells[colContainer] = cached(m_container, Row.Container);
     cells[colObjectName] = cached(m_object, Row.ObjectName);
@@ -88,18 +88,13 @@ void TPermsGridWriter::WriteRow(std::int32_t RowIndex, const TPermRow& Row) {
     cells[colPermAll] = hex(Row.Effective);
     cells[colInherit] = letter(Row.Inherit);
     cells[colOwner] = letter(Row.Owner);
-    // Most rows carry the letters of the row before: those cells are copied from it.
-    const bool sameLetters =
-        m_lastRowIndex == RowIndex - 1 && m_lastRowIndex > 0 && Row.Letters == m_lastLetters;
-    m_lastRowIndex = RowIndex;
-    if (sameLetters) {
-        m_model.setRowHandles(RowIndex, cells.data(), FirstPermColumn);
-        m_model.copyRowCells(RowIndex - 1, RowIndex, FirstPermColumn, SecColCount - FirstPermColumn);
-        return;
+    // Most rows carry the letters of the row before: their handles are kept from it.
+    if (!m_haveLetters || Row.Letters != m_lastLetters) {
+        for (std::size_t i = 0; i < Row.Letters.size(); ++i)
+            cells[FirstPermColumn + i] = letter(Row.Letters[i]);
+        m_lastLetters = Row.Letters;
+        m_haveLetters = true;
     }
-    for (std::size_t i = 0; i < Row.Letters.size(); ++i)
-        cells[FirstPermColumn + i] = letter(Row.Letters[i]);
-    m_lastLetters = Row.Letters;
     m_model.setRowHandles(RowIndex, cells.data(), SecColCount);
 }
 

@@ -44,5 +44,6 @@ private:
     Handle m_lastHexHandle = 0;
     bool m_haveLastHex = false;
     decltype(TPermRow::Letters) m_lastLetters{};
-    std::int32_t m_lastRowIndex = 0; // the row written last, 0 before the first
+    bool m_haveLetters = false;
+    std::array<Handle, SecColCount> m_cells{}; // the row written last
 };

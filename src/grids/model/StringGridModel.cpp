@@ -143,6 +143,44 @@ const std::uint64_t* radixSort(std::uint64_t* keys, std::uint64_t* buffer, std::
     return keys;
 }
 
+// Sorts rows 0 .. n - 1 that are in order by the leading bits of their keys (lead) already, run by run: a
+// run is rows whose keys share those bits. keyOf(i) is the key of row i, whose bits with row bits below
+// them fit in 64; move(begin, perm, count) moves the rows of a run (row begin + j takes row begin +
+// perm[j]). Runs alike (equal keys below the leading bits, row by row) are ordered alike. False, with
+// some runs sorted, when a run is too long to be sorted apart: then all rows need sorting.
+template <class KeyOf, class Move>
+bool sortRuns(std::size_t n, std::uint64_t lead, int rowBits, const KeyOf& keyOf, const Move& move) {
+    constexpr std::size_t MaxRun = std::size_t(1) << 16;
+    std::vector<std::uint64_t> tails, lastTails, keys;
+    std::vector<std::uint32_t> perm;
+    bool identity = true;
+    for (std::size_t begin = 0, end = 0; begin < n; begin = end) {
+        const std::uint64_t head = keyOf(begin) & lead;
+        tails.clear();
+        for (end = begin; end < n; ++end) {
+            const std::uint64_t key = keyOf(end);
+            if ((key & lead) != head) break;
+            if (end - begin == MaxRun) return false;
+            tails.push_back(key & ~lead);
+        }
+        if (tails != lastTails) {
+            keys.resize(tails.size());
+            for (std::size_t j = 0; j < tails.size(); ++j)
+                keys[j] = (tails[j] << rowBits) | j;
+            std::sort(keys.begin(), keys.end());
+            perm.resize(keys.size());
+            identity = true;
+            for (std::size_t j = 0; j < keys.size(); ++j) {
+                perm[j] = std::uint32_t(keys[j] & ((1ull << rowBits) - 1));
+                identity = identity && perm[j] == j;
+            }
+            tails.swap(lastTails);
+        }
+        if (!identity) move(begin, perm.data(), perm.size());
+    }
+    return true;
+}
+
 } // namespace
 
 TStringGridModel::TStringGridModel() : m_locale(QLocale()) {}
@@ -459,46 +497,74 @@ void TStringGridModel::sortBody() {
 
     // Row order: ties on every key keep the current order, so the sort is stable. The keys and the
     // permutation live in the table's room for sorting, kept from sort to sort.
-    const TCellTable::SortScratch scratch = m_cells.sortScratch(n);
-    std::uint32_t* perm = scratch.perm;
+    std::uint32_t* perm = nullptr;
     int keyBits = 0;
     for (int b : bits)
         keyBits += b;
     const int rowBits = bitsFor(std::uint32_t(n));
     if (keyBits + rowBits <= 64) {
-        // Each key's ranks read straight from the codes (or the row ranks), in one pass over the rows.
+        // Each key's ranks read straight from the codes (or the row ranks), in one pass over the rows;
+        // the one-byte codes held as patterns are turned into their part of the key once per pattern.
         struct KeySource {
             TCellTable::CodeSpan span;
             const std::uint32_t* codeRank;
             const std::uint32_t* rowRank;
-            int bits;
+            int shift;
         };
-        std::vector<KeySource> sources;
+        std::vector<KeySource> sources, patternSources;
+        std::vector<std::uint64_t> leads{0}; // leads[k]: the bits of the first k keys
+        int shift = keyBits;
         for (std::size_t k = 0; k < ranks.size(); ++k) {
+            shift -= bits[k];
+            leads.push_back((keyBits >= 64 ? ~0ull : (1ull << keyBits) - 1) & (~0ull << shift));
             const bool coded = !codeRanks[k].empty();
-            sources.push_back({coded ? m_cells.codeSpan(cols[k]) : TCellTable::CodeSpan{},
-                               coded ? codeRanks[k].data() : nullptr, coded ? nullptr : ranks[k].data(),
-                               bits[k]});
+            const KeySource source{coded ? m_cells.codeSpan(cols[k]) : TCellTable::CodeSpan{},
+                                   coded ? codeRanks[k].data() : nullptr, coded ? nullptr : ranks[k].data(),
+                                   shift};
+            (source.span.patterns ? patternSources : sources).push_back(source);
         }
-        std::uint64_t* packed = scratch.keys;
-        for (std::size_t i = 0; i < n; ++i) {
+        std::vector<std::uint64_t> patternKey;
+        const std::uint16_t* patternOf = nullptr;
+        if (!patternSources.empty()) {
+            patternOf = patternSources.front().span.patterns;
+            patternKey.assign(m_cells.patternCount(), 0);
+            for (std::size_t id = 0; id < patternKey.size(); ++id)
+                for (const KeySource& k : patternSources)
+                    patternKey[id] |= std::uint64_t(k.codeRank[k.span.bytes[id * k.span.step]]) << k.shift;
+        }
+        auto keyOf = [&](std::size_t i) {
             const std::size_t row = std::size_t(first) + i;
-            std::uint64_t key = 0;
-            for (const KeySource& k : sources) {
-                const std::uint32_t rank = k.rowRank      ? k.rowRank[i]
-                                           : k.span.bytes ? k.codeRank[k.span.bytes[row * k.span.step]]
-                                                          : k.codeRank[k.span.wide[row]];
-                key = (k.bits ? key << k.bits : key) | rank;
-            }
-            packed[i] = (rowBits ? key << rowBits : key) | i;
+            std::uint64_t key = patternOf ? patternKey[patternOf[row]] : 0;
+            for (const KeySource& k : sources)
+                key |= std::uint64_t(k.rowRank ? k.rowRank[i] : k.codeRank[k.span.at(row)]) << k.shift;
+            return key;
+        };
+        // The most leading keys the rows are in order by already. In order by all, nothing moves; by
+        // some, rows move only within runs of equal leading keys, sorted run by run in little room.
+        std::size_t ordered = leads.size() - 1;
+        for (std::uint64_t last = keyOf(0), i = 1; i < n && ordered > 0; ++i) {
+            const std::uint64_t key = keyOf(i);
+            while (ordered > 0 && (key & leads[ordered]) < (last & leads[ordered]))
+                --ordered;
+            last = key;
         }
-        ranks.clear();
-        ranks.shrink_to_fit();
-        // The row index in the low bits already orders ties: only the key bits need sorting.
-        const std::uint64_t* sorted = radixSort(packed, scratch.buffer, n, rowBits, rowBits + keyBits);
-        const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
-        for (std::size_t i = 0; i < n; ++i)
-            perm[i] = std::uint32_t(sorted[i] & rowMask);
+        if (leads[ordered] == 0) ordered = 0; // leading keys of one value make one run of every row
+        const auto moveRun = [&](std::size_t begin, const std::uint32_t* runPerm, std::size_t count) {
+            m_cells.permute(std::size_t(first) + begin, runPerm, count);
+        };
+        if (ordered + 1 < leads.size() &&
+            (ordered == 0 || !sortRuns(n, leads[ordered], rowBits, keyOf, moveRun))) {
+            const TCellTable::SortScratch scratch = m_cells.sortScratch(n);
+            std::uint64_t* packed = scratch.keys;
+            for (std::size_t i = 0; i < n; ++i)
+                packed[i] = (keyOf(i) << rowBits) | i;
+            // The row index in the low bits already orders ties: only the key bits need sorting.
+            const std::uint64_t* sorted = radixSort(packed, scratch.buffer, n, rowBits, rowBits + keyBits);
+            perm = reinterpret_cast<std::uint32_t*>(sorted == scratch.keys ? scratch.buffer : scratch.keys);
+            const std::uint64_t rowMask = rowBits >= 64 ? ~0ull : (1ull << rowBits) - 1;
+            for (std::size_t i = 0; i < n; ++i)
+                perm[i] = std::uint32_t(sorted[i] & rowMask);
+        }
     } else {
         for (std::size_t k = 0; k < ranks.size(); ++k) {
             if (codeRanks[k].empty()) continue;
@@ -506,6 +572,7 @@ void TStringGridModel::sortBody() {
             for (std::size_t i = 0; i < n; ++i)
                 ranks[k][i] = rankOf(k, i);
         }
+        perm = reinterpret_cast<std::uint32_t*>(m_cells.sortScratch(n).buffer);
         for (std::size_t i = 0; i < n; ++i)
             perm[i] = std::uint32_t(i);
         std::stable_sort(perm, perm + n, [&](std::uint32_t a, std::uint32_t b) {
@@ -519,7 +586,7 @@ void TStringGridModel::sortBody() {
 
     // Move whole rows: gather every column through the permutation (unless no row moves).
     bool moved = false;
-    for (std::size_t i = 0; i < n && !moved; ++i)
+    for (std::size_t i = 0; perm && i < n && !moved; ++i)
         moved = perm[i] != i;
     if (moved) m_cells.permute(std::size_t(first), perm, n);
     if (m_filterActive) evaluateFilter(0);
