@@ -3,8 +3,8 @@
 // arrays are mappings of their own, whose fresh pages the kernel hands out as zero when they are first
 // touched (and grows in place or moves without copying), small ones keep their spare room zeroed.
 // The pages stay small: huge pages (madvise MADV_HUGEPAGE) cut the page faults of a first fill of ten
-// million rows from about 170,000 to 20,000 but made that fill slower, each 2 MiB being zeroed at once
-// ahead of the writes. Only for trivially copyable element types.
+// million rows by eight but made that fill slower, each 2 MiB being zeroed at once ahead of the writes.
+// Only for trivially copyable element types.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
