@@ -602,3 +602,35 @@ TEST(CellStorage, EditsOfRowsSharingTheirCodesReadBackAsAPlainCopy) {
         expectShadow("rows grown back");
     }
 }
+
+TEST(CellStorage, CodesNoRowHoldsAnyMoreAreShedOnTheWay) {
+    // A few rows rewritten again and again leave shared codes that no row holds; they are shed when
+    // room runs out, here in the middle of clearing rows.
+    const int cols = 4, n = 3000;
+    std::mt19937 random(5);
+    TStringGridModel model;
+    model.setColCount(cols);
+    model.setRowCount(n);
+    auto shadow = std::vector<std::vector<QString>>(std::size_t(n), std::vector<QString>(std::size_t(cols)));
+    auto writeRow = [&](int r, std::uint32_t variety) {
+        std::vector<TCellStringTable::Handle> handles;
+        for (int c = 0; c < cols; ++c) {
+            shadow[std::size_t(r)][std::size_t(c)] = QStringLiteral("v%1").arg(random() % variety);
+            handles.push_back(model.internText(shadow[std::size_t(r)][std::size_t(c)]));
+        }
+        model.setRowHandles(r, handles.data(), cols);
+    };
+    for (int r = 0; r < n; ++r)
+        writeRow(r, 4);
+    for (int i = 0; i < 65240; ++i)
+        writeRow(i % 8, 200);
+    model.clearRows(0, n / 2);
+    for (int r = 0; r < n / 2; ++r)
+        shadow[std::size_t(r)][2] = shadow[std::size_t(r)][0] = shadow[std::size_t(r)][1] =
+            shadow[std::size_t(r)][3] = QString();
+    for (int i = 0; i < 5000; ++i)
+        writeRow(n / 2 + i % 8, 200);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < cols; ++c)
+            ASSERT_EQ(model.cell(c, r), shadow[std::size_t(r)][std::size_t(c)]) << "cell " << c << ", " << r;
+}

@@ -100,11 +100,14 @@ TCellTable::CodeSpan TCellTable::codeSpan(int col) const {
 void TCellTable::commitEdit(std::size_t row) {
     std::uint32_t id = m_patterns.intern(m_edit.data());
     if (id == TRowPatterns::Full) {
-        // Shed the patterns no row holds any more; when most are still held, keep rows plain instead.
+        // Shed the patterns no row holds any more. When most are still held, or rows share them too
+        // little for them to pay, keep rows plain instead.
         rebuildPatterns(m_stride, [this](const std::uint8_t* from, std::uint8_t* to) {
             std::memcpy(to, from, m_stride);
         });
-        if (m_patterns.count() <= TRowPatterns::MaxCount / 4 * 3) id = m_patterns.intern(m_edit.data());
+        const std::size_t held = m_patterns.count();
+        if (held <= TRowPatterns::MaxCount / 4 * 3 && 2 * held <= usedRows())
+            id = m_patterns.intern(m_edit.data());
     }
     if (id != TRowPatterns::Full) {
         m_rowPattern[row] = static_cast<std::uint16_t>(id);
@@ -120,7 +123,6 @@ void TCellTable::rebuildPatterns(std::size_t stride,
     m_patterns = TRowPatterns();
     m_patterns.reset(stride);
     constexpr std::uint32_t Unmapped = 0xFFFFFFFFu;
-    ++m_patternGeneration;
     std::vector<std::uint32_t> map(old.count(), Unmapped);
     map[0] = 0;
     std::vector<std::uint8_t> to(stride);
@@ -182,35 +184,8 @@ void TCellTable::copyCells(std::size_t from, std::size_t to, int beginCol, int e
 }
 
 void TCellTable::fill(int col, std::size_t begin, std::size_t end, Handle handle) {
-    const std::uint32_t code = begin < end ? codeOf(col, handle) : 0;
-    if (m_plain || begin >= end || m_cols[static_cast<std::size_t>(col)].width != 1) {
-        for (std::size_t row = begin; row < end; ++row)
-            set(col, row, handle);
-        return;
-    }
-    // Rows that share a pattern share its filled pattern: each is made once.
-    touch(end - 1);
-    std::vector<std::uint32_t> filled(TRowPatterns::MaxCount, TRowPatterns::Full);
-    std::uint64_t generation = m_patternGeneration;
-    std::size_t row = begin;
-    for (; row < end; ++row) {
-        const std::uint16_t id = m_rowPattern[row];
-        if (filled[id] != TRowPatterns::Full) {
-            m_rowPattern[row] = static_cast<std::uint16_t>(filled[id]);
-            continue;
-        }
-        editCodes(row)[col] = static_cast<std::uint8_t>(code);
-        finishEdit(row);
-        if (m_plain) break;
-        if (generation != m_patternGeneration) { // the ids were renumbered
-            filled.assign(filled.size(), TRowPatterns::Full);
-            generation = m_patternGeneration;
-        } else {
-            filled[id] = m_rowPattern[row];
-        }
-    }
-    for (; row < end; ++row) // the patterns ran out on the way
-        m_bytes[row * m_stride + static_cast<std::size_t>(col)] = static_cast<std::uint8_t>(code);
+    for (std::size_t row = begin; row < end; ++row)
+        set(col, row, handle);
 }
 
 std::uint32_t TCellTable::lookupOrAdd(int col, Handle handle) {

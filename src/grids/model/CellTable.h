@@ -189,11 +189,10 @@ private:
     bool m_plain = false;                     // one-byte codes kept row after row, not as patterns
     TZeroedArray<std::uint16_t> m_rowPattern; // patterns: the pattern of each row
     TRowPatterns m_patterns;
-    std::uint64_t m_patternGeneration = 0; // counts the renumberings of patterns
-    std::vector<std::uint8_t> m_edit;      // patterns: the codes of a row being changed
-    TZeroedArray<std::uint8_t> m_bytes;    // plain: one-byte codes, row after row, m_stride bytes a row
-    TZeroedArray<std::uint8_t> m_spare;    // room for sorting and permuting, kept between sorts
-    std::size_t m_stride = 0;              // the column count rounded up to whole 8-byte words
+    std::vector<std::uint8_t> m_edit;   // patterns: the codes of a row being changed
+    TZeroedArray<std::uint8_t> m_bytes; // plain: one-byte codes, row after row, m_stride bytes a row
+    TZeroedArray<std::uint8_t> m_spare; // room for sorting and permuting, kept between sorts
+    std::size_t m_stride = 0;           // the column count rounded up to whole 8-byte words
     std::size_t m_rows = 0;
     std::size_t m_reservedRows = 0;
     std::size_t m_cleanFrom = 0;

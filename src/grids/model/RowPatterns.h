@@ -3,6 +3,7 @@
 // 16-bit id. The rows of a large grid repeat a few thousand combinations of letters, flags and values,
 // so a row costs the two bytes of its id for them instead of a byte per column. Pattern 0 is all zeros
 // (every cell empty) and is always there.
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,7 +19,10 @@ public:
     void reset(std::size_t stride);
     std::size_t stride() const { return m_stride; }
     std::uint32_t count() const { return m_count; }
-    const std::uint8_t* at(std::uint32_t id) const { return m_bytes.data() + std::size_t(id) * m_stride; }
+    const std::uint8_t* at(std::uint32_t id) const {
+        assert(id < m_count);
+        return m_bytes.data() + std::size_t(id) * m_stride;
+    }
     const std::uint8_t* data() const { return m_bytes.data(); }
     // The id of a block of stride bytes, added when it is new; Full when it is new and MaxCount
     // patterns are held already.
