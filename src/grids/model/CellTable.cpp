@@ -21,6 +21,7 @@ void TCellTable::setColCount(int count) {
     const std::size_t stride = strideFor(count);
     const std::size_t used = usedRows();
     const int old = colCount();
+    if (count == old) return;
     if (!m_plain) {
         // Cells of columns added or dropped read as empty.
         const std::size_t keep = static_cast<std::size_t>(std::min(old, count));
