@@ -604,8 +604,8 @@ TEST(CellStorage, EditsOfRowsSharingTheirCodesReadBackAsAPlainCopy) {
 }
 
 TEST(CellStorage, CodesNoRowHoldsAnyMoreAreShedOnTheWay) {
-    // A few rows rewritten again and again leave shared codes that no row holds; they are shed when
-    // room runs out, here in the middle of clearing rows.
+    // A few rows rewritten again and again leave shared codes that no row holds; they are shed on the
+    // way, while the rows keep theirs.
     const int cols = 4, n = 3000;
     std::mt19937 random(5);
     TStringGridModel model;
@@ -622,7 +622,7 @@ TEST(CellStorage, CodesNoRowHoldsAnyMoreAreShedOnTheWay) {
     };
     for (int r = 0; r < n; ++r)
         writeRow(r, 4);
-    for (int i = 0; i < 65240; ++i)
+    for (int i = 0; i < 20000; ++i)
         writeRow(i % 8, 200);
     model.clearRows(0, n / 2);
     for (int r = 0; r < n / 2; ++r)

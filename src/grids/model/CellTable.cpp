@@ -100,15 +100,18 @@ TCellTable::CodeSpan TCellTable::codeSpan(int col) const {
 
 void TCellTable::commitEdit(std::size_t row) {
     std::uint32_t id = m_patterns.intern(m_edit.data());
-    if (id == TRowPatterns::Full) {
-        // Shed the patterns no row holds any more. When most are still held, or rows share them too
-        // little for them to pay, keep rows plain instead.
+    // Cells written one at a time leave patterns behind that no row holds any more: they are shed when
+    // they outnumber the rows, or when the ids run out. When most ids are still held, or many patterns
+    // are held and rows share them too little for them to pay, rows are kept plain instead.
+    constexpr std::size_t SpareFrom = 1024, FewHeld = 4096;
+    if (id == TRowPatterns::Full || m_patterns.count() > SpareFrom + 2 * usedRows()) {
         rebuildPatterns(m_stride, [this](const std::uint8_t* from, std::uint8_t* to) {
             std::memcpy(to, from, m_stride);
         });
         const std::size_t held = m_patterns.count();
-        if (held <= TRowPatterns::MaxCount / 4 * 3 && 2 * held <= usedRows())
-            id = m_patterns.intern(m_edit.data());
+        const bool pays =
+            held <= TRowPatterns::MaxCount / 4 * 3 && (held <= FewHeld || 2 * held <= usedRows());
+        id = pays ? m_patterns.intern(m_edit.data()) : TRowPatterns::Full;
     }
     if (id != TRowPatterns::Full) {
         m_rowPattern[row] = static_cast<std::uint16_t>(id);
